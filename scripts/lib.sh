@@ -1,0 +1,51 @@
+# Shared by scripts/run and scripts/test: install what is missing, configure
+# and build. Sourced, not run.
+
+NORRIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+NORRIK_BUILD=${NORRIK_BUILD:-$NORRIK_ROOT/build}
+
+# Debian packages, installed only when missing, so a second run costs nothing.
+NORRIK_BUILD_PACKAGES=(cmake ninja-build g++ python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
+NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
+                      xvfb xauth x11-utils imagemagick)
+
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null || { echo "Need root (or sudo) to install: ${missing[*]}" >&2; exit 1; }
+        sudo=sudo
+    fi
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build_windows() {
+    cmake -S "$NORRIK_ROOT" -B "$NORRIK_BUILD/win64" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$NORRIK_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DNORRIK_WINEPREFIX="$NORRIK_BUILD/wineprefix" >/dev/null
+    cmake --build "$NORRIK_BUILD/win64" "$@"
+}
+
+wine_environment() {
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+}
+
+# Creates the Wine prefix once; later runs reuse it.
+ensure_wineprefix() {
+    export WINEPREFIX=$1
+    wine_environment
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Creating Wine prefix in $WINEPREFIX (once)..."
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        timeout 60 wineserver -w || true
+    fi
+}

@@ -1,0 +1,14 @@
+#include "app/app_state.h"
+
+#include "net/alerts.h"
+#include "net/connection_state.h"
+#include "settings/settings.h"
+
+int32_t windowActive = 1;
+
+void ResetCoreState() {
+    windowActive = 1;
+    SetDefaultSettings(chatSettings);
+    ResetConnectionState();
+    flashing = 0;
+}

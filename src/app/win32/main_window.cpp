@@ -1,0 +1,191 @@
+#include "app/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include "app/app_state.h"
+#include "app/private_messages.h"
+#include "app/win32/shell_parts.h"
+#include "app/window_rules.h"
+#include "console/win32/console_win32.h"
+#include "net/alerts.h"
+#include "net/connection.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+HINSTANCE appInstance = nullptr;
+HWND mainWindow = nullptr;
+HMENU trayMenu = nullptr;
+
+const char* const MAIN_WINDOW_CLASS = "Norrik Version 1.9";
+
+namespace {
+
+void ShowStartFailure(const char* text) {
+    MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+}
+
+void ShowOwnedError(HWND owner, const char* text) {
+    MessageBoxA(owner, text, "Error", MB_ICONERROR);
+}
+
+void ShowMainWindow(HWND window) {
+    ShowWindow(window, SW_SHOW);
+    BringWindowToTop(window);
+    ModifyMenuA(trayMenu, IDM_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, IDM_TRAY_HIDE, "&Hide");
+}
+
+void MoveChild(HWND child, const ChildRect& rect) {
+    if (child) MoveWindow(child, rect.x, rect.y, rect.width, rect.height, TRUE);
+}
+
+void ShowChild(HWND child, int command) {
+    if (child) ShowWindow(child, command);
+}
+
+LRESULT OnSize(LPARAM lParam) {
+    MainLayout layout = ComputeLayout(LOWORD(lParam), HIWORD(lParam), chatSettings.Toolbar, toolbarBottom);
+    if (toolbarWindow) SendMessageA(toolbarWindow, WM_SIZE, 0, 0);
+    // Hidden while they move, so the pair repaints once in its new place.
+    ShowChild(inputLine, SW_HIDE);
+    ShowChild(historyPane, SW_HIDE);
+    MoveChild(historyPane, layout.history);
+    MoveChild(inputLine, layout.input);
+    ShowChild(inputLine, SW_SHOW);
+    ShowChild(historyPane, SW_SHOW);
+    return 0;
+}
+
+LRESULT OnActivate(WPARAM wParam) {
+    if (LOWORD(wParam) != WA_INACTIVE) {
+        if (flashing == 1) StopTitleFlash();
+        windowActive = 1;
+        if (inputLine) SetFocus(inputLine);
+    } else {
+        windowActive = 0;
+    }
+    return 0;
+}
+
+LRESULT OnDestroy() {
+    SaveSettings(chatSettings);
+    ShutdownNetwork();
+    DestroyToolbar();
+    RemoveTrayIcon();
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnNotify(LPARAM lParam) {
+    NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
+    if (header && toolbarTooltip && header->hwndFrom == toolbarTooltip) OnToolbarTooltip(header);
+    return 0;
+}
+
+}  // namespace
+
+void RequestLayout() {
+    RECT client;
+    GetClientRect(mainWindow, &client);
+    SendMessageA(mainWindow, WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
+}
+
+void InitMainWindow(HWND window) {
+    InitCommonControls();
+    LoadSettings(chatSettings);
+    trayMenu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+
+    RECT client;
+    GetClientRect(window, &client);
+    if (!CreateInputLine(window, client.left, client.bottom - INPUT_LINE_HEIGHT, client.right,
+                         INPUT_LINE_HEIGHT)) {
+        ShowOwnedError(window, "Unable to create input text field! You will be be able to type messages");
+    }
+    if (!CreateHistoryPane(window, client.left, client.top, client.right,
+                           client.bottom - CHILD_GAP - INPUT_LINE_HEIGHT)) {
+        ShowOwnedError(window, "Could not create history window");
+    }
+
+    InitNetwork();
+
+    if (chatSettings.AlwaysOnTop == 1) {
+        CheckMenuItem(GetMenu(window), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | MF_CHECKED);
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
+    if (chatSettings.Toolbar == 1) {
+        CreateToolbar();
+        CheckMenuItem(GetMenu(window), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
+    }
+
+    if (chatSettings.Trayicon == 1) AddTrayIcon();
+    if (StartsHidden(chatSettings)) {
+        ShowWindow(window, SW_HIDE);
+        ModifyMenuA(trayMenu, IDM_TRAY_HIDE, MF_BYCOMMAND | MF_STRING, IDM_TRAY_SHOW, "&Show");
+    } else {
+        ShowMainWindow(window);
+    }
+
+    RequestLayout();
+
+    EnableMenuItem(GetMenu(window), IDM_SEND_POPUP, MF_BYCOMMAND | MF_GRAYED);
+    EnableMenuItem(trayMenu, IDM_TRAY_SEND_POPUP, MF_BYCOMMAND | MF_GRAYED);
+    if (inputLine) SetFocus(inputLine);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE: return 0;
+    case WM_DESTROY: return OnDestroy();
+    case WM_SIZE: return OnSize(lParam);
+    case WM_ACTIVATE: return OnActivate(wParam);
+    case WM_NOTIFY: return OnNotify(lParam);
+    case WM_COMMAND: RouteCommand(LOWORD(wParam)); return 0;
+    case WM_LISTEN_EVENT:
+        return OnListenEvent(static_cast<SocketHandle>(wParam), static_cast<uint32_t>(lParam));
+    case WM_CONN_EVENT:
+        return OnConnectionEvent(static_cast<SocketHandle>(wParam), static_cast<uint32_t>(lParam));
+    case WM_RESOLVE_DONE:
+        return OnResolveDone(static_cast<uintptr_t>(wParam), static_cast<uint32_t>(lParam));
+    case WM_TRAY_NOTIFY: OnTrayNotify(lParam); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+bool StartMainWindow(HINSTANCE instance, int* exitCode) {
+    appInstance = instance;
+
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = MAIN_WINDOW_CLASS;
+    if (!RegisterClassA(&windowClass)) {
+        ShowStartFailure("Could not register class, exiting...");
+        *exitCode = 1;
+        return false;
+    }
+
+    mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr,
+                                 LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU)), instance, nullptr);
+    if (!mainWindow) {
+        ShowStartFailure("Could not create main window");
+        *exitCode = 1;
+        return false;
+    }
+
+    InitMainWindow(mainWindow);
+    *exitCode = 0;
+    return true;
+}
+
+int RunMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

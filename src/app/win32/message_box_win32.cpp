@@ -1,0 +1,6 @@
+#include <windows.h>
+
+#include "app/message_box.h"
+#include "app/win32/main_window.h"
+
+void ShowErrorBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }

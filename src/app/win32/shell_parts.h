@@ -1,0 +1,20 @@
+#pragma once
+// Shell operations that the main window calls at fixed places of its start
+// and shutdown. Each lives with the part of the shell that owns it.
+#include <windows.h>
+
+// Toolbar
+extern HWND toolbarWindow;
+extern HWND toolbarTooltip;
+extern int toolbarBottom;
+HWND CreateToolbar();
+void DestroyToolbar();
+LRESULT OnToolbarTooltip(NMHDR* header);
+
+// Tray icon
+void AddTrayIcon();
+void RemoveTrayIcon();
+void OnTrayNotify(LPARAM mouseMessage);
+
+// Command routing for WM_COMMAND's identifier
+void RouteCommand(int id);

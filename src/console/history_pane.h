@@ -1,0 +1,12 @@
+#pragma once
+// The history pane as the console needs it: an edit control's text length,
+// selection and replace. The Win32 build talks to the real EDIT control; the
+// native tests keep an in-memory pane. Every call does nothing while the pane
+// does not exist.
+#include <cstddef>
+
+bool HistoryPaneExists();
+size_t HistoryPaneTextLength();
+void HistoryPaneSetSelection(size_t start, size_t end);
+void HistoryPaneReplaceSelection(const char* text);
+void HistoryPaneSetText(const char* text);

@@ -1,0 +1,42 @@
+#pragma once
+// The user's preferences, kept under HKCU\Software\Velmora\Norrik.
+#include <cstddef>
+#include <cstdint>
+
+// Field widths. The read sizes are what the registry may fill; the rest of
+// each array is reserve that keeps the record's layout.
+constexpr size_t NICKNAME_FIELD_SIZE = 32;
+constexpr size_t NICKNAME_READ_SIZE = 30;       // 29 characters and the zero
+constexpr size_t SOUND_PATH_FIELD_SIZE = 150;
+constexpr size_t SOUND_PATH_READ_SIZE = 150;    // 149 characters and the zero
+constexpr size_t QUIT_MESSAGE_FIELD_SIZE = 102;
+constexpr size_t QUIT_MESSAGE_READ_SIZE = 100;  // 99 characters and the zero
+
+// Field names follow the registry values that hold them.
+struct ChatSettings {
+    char Nickname[NICKNAME_FIELD_SIZE];
+    int32_t Trayicon;
+    int32_t StartInTray;
+    int32_t IgnorePopup;
+    int32_t FlashTitle;
+    int32_t Beep;
+    int32_t PlaySound;
+    int32_t Toolbar;
+    int32_t AlwaysOnTop;
+    char SoundPath[SOUND_PATH_FIELD_SIZE];
+    char QuitMessage[QUIT_MESSAGE_FIELD_SIZE];
+};
+
+extern ChatSettings chatSettings;
+
+extern const char* const SETTINGS_KEY;  // "Software\Velmora\Norrik" under HKCU
+
+void SetDefaultSettings(ChatSettings& settings);
+
+// Defaults, overwritten by what the key holds when it already existed, then
+// written back whole so the key always holds all eleven values.
+void LoadSettings(ChatSettings& settings);
+
+// Writes all eleven values. False (after the user has been told) when the
+// key cannot be opened for writing; nothing is written then.
+bool SaveSettings(const ChatSettings& settings);

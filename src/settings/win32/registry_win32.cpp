@@ -1,0 +1,70 @@
+#include <windows.h>
+
+#include <cstring>
+
+#include "settings/registry_store.h"
+
+namespace {
+
+// A settings value is a few hundred bytes at most; anything far larger is
+// not ours and is treated as missing.
+constexpr DWORD LARGEST_VALUE = 64 * 1024;
+
+HKEY AsHkey(RegistryKey key) { return static_cast<HKEY>(key); }
+
+}  // namespace
+
+RegistryOpenResult RegistryOpenForRead(const char* subkey, RegistryKey* key) {
+    HKEY opened = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_READ, nullptr, &opened,
+                        &disposition) != ERROR_SUCCESS) {
+        return RegistryOpenResult::Failed;
+    }
+    *key = opened;
+    return disposition == REG_OPENED_EXISTING_KEY ? RegistryOpenResult::OpenedExisting
+                                                  : RegistryOpenResult::Created;
+}
+
+bool RegistryOpenForWrite(const char* subkey, RegistryKey* key) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, subkey, 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
+                        nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    *key = opened;
+    return true;
+}
+
+bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType* type, std::string* data) {
+    DWORD storedType = 0;
+    DWORD size = 0;
+    if (RegQueryValueExA(AsHkey(key), name, nullptr, &storedType, nullptr, &size) != ERROR_SUCCESS) return false;
+    if (size > LARGEST_VALUE) return false;
+    data->assign(size, '\0');
+    if (size > 0 && RegQueryValueExA(AsHkey(key), name, nullptr, &storedType,
+                                     reinterpret_cast<BYTE*>(&(*data)[0]), &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    data->resize(size);
+    if (storedType == REG_SZ || storedType == REG_EXPAND_SZ) {
+        *type = RegistryValueType::String;
+    } else if (storedType == REG_DWORD) {
+        *type = RegistryValueType::Dword;
+    } else {
+        *type = RegistryValueType::Other;
+    }
+    return true;
+}
+
+void RegistryWriteString(RegistryKey key, const char* name, const char* text) {
+    RegSetValueExA(AsHkey(key), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void RegistryWriteDword(RegistryKey key, const char* name, uint32_t value) {
+    DWORD stored = value;
+    RegSetValueExA(AsHkey(key), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored), sizeof stored);
+}
+
+void RegistryCloseKey(RegistryKey key) { RegCloseKey(AsHkey(key)); }
