@@ -2,6 +2,8 @@
 
 #include "net/alerts.h"
 #include "net/connection_state.h"
+#include "net/incoming.h"
+#include "net/transfer.h"
 #include "settings/settings.h"
 
 int32_t windowActive = 1;
@@ -10,5 +12,7 @@ void ResetCoreState() {
     windowActive = 1;
     SetDefaultSettings(chatSettings);
     ResetConnectionState();
+    EmptyTransferBuffers();
+    receivedMessageHandler = DispatchIncoming;
     flashing = 0;
 }

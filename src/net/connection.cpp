@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "net/protocol.h"
+#include "net/transfer.h"
 
 namespace {
 
@@ -32,5 +34,13 @@ bool InitNetwork() {
 void ShutdownNetwork() {}
 
 intptr_t OnListenEvent(SocketHandle, uint32_t) { return 0; }
-intptr_t OnConnectionEvent(SocketHandle, uint32_t) { return 0; }
+intptr_t OnConnectionEvent(SocketHandle socket, uint32_t eventWord) {
+    // The low word is the event; the error in the high word is not examined
+    // for reads and writes.
+    switch (eventWord & 0xFFFF) {
+    case SOCKET_EVENT_READ: ReceiveBlock(socket); return 0;
+    case SOCKET_EVENT_WRITE: SendNextBlock(); return 0;
+    default: return 0;
+    }
+}
 intptr_t OnResolveDone(uintptr_t, uint32_t) { return 1; }

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "console/history_pane.h"
 #include "console/input_line.h"
+#include "fakes/fake_socket.h"
 
 FakeHistoryPane fakeHistory;
 FakeRegistry fakeRegistry;
@@ -19,6 +20,7 @@ void ResetFakes() {
     fakeRegistry = FakeRegistry{};
     fakeInput = FakeInputLine{};
     fakeErrorBoxes.clear();
+    ResetFakeSocket();
     ResetCoreState();
 }
 

@@ -1,0 +1,173 @@
+#include "net/transfer.h"
+
+#include <cstring>
+
+#include "common/text.h"
+#include "console/history.h"
+#include "net/incoming.h"
+#include "net/socket_api.h"
+
+OutgoingBuffer outgoingBuffer;
+IncomingBuffer incomingBuffer;
+ReceivedMessageHandler receivedMessageHandler = DispatchIncoming;
+
+const char* const RECEIVE_OVERFLOW_LINE =
+    "***Error: Received message longer than 510 bytes, discarded\r\n";
+
+namespace {
+
+constexpr size_t NOT_FOUND = static_cast<size_t>(-1);
+
+void EmptyOutgoing() {
+    std::memset(outgoingBuffer.storage, 0, sizeof outgoingBuffer.storage);
+    outgoingBuffer.readPosition = 0;
+    outgoingBuffer.remainingCount = 0;
+    outgoingBuffer.sendInProgress = 0;
+}
+
+void EmptyIncoming() {
+    std::memset(incomingBuffer.storage, 0, sizeof incomingBuffer.storage);
+    incomingBuffer.writePosition = 0;
+}
+
+// The three checks every send request passes, in this order; the first that
+// fails is the one the user is told about.
+bool MaySend(const char* text) {
+    if (!PeerConnected(connectionState)) {
+        AppendHistory("***Not connected\r\n");
+        return false;
+    }
+    // Counting stops one past the limit: a caller's text is never scanned
+    // further than it can matter.
+    if (strnlen(text, MAX_TEXT_LENGTH + 1) > MAX_TEXT_LENGTH) {
+        AppendHistory("***Error: Data too large, ignore\r\n");
+        return false;
+    }
+    if (outgoingBuffer.sendInProgress == 1) {
+        AppendHistory("Error: Previous send not finished, send ignored\n\r");
+        return false;
+    }
+    return true;
+}
+
+// Position of the 0x0C of the newest terminator among the bytes held once
+// this read is counted (storage up to writePosition, then the read's count
+// bytes), or NOT_FOUND. The 0x0D must be one of the WIRE_BLOCK newest bytes
+// and its 0x0C the byte before it, so a 0x0D in the first byte never counts.
+// The read is searched where it lies, before it is copied, so that a read
+// that would not fit is judged without writing past the storage.
+size_t FindTerminator(const char* block, size_t count) {
+    const size_t stored = incomingBuffer.writePosition;
+    const size_t held = stored + count;
+    auto byteAt = [&](size_t position) {
+        return position < stored ? incomingBuffer.storage[position] : block[position - stored];
+    };
+    for (size_t back = 1; back <= WIRE_BLOCK && back < held; ++back) {
+        size_t position = held - back;
+        if (byteAt(position) == MSG_TERMINATOR[1] && byteAt(position - 1) == MSG_TERMINATOR[0]) {
+            return position - 1;
+        }
+    }
+    return NOT_FOUND;
+}
+
+}  // namespace
+
+void EmptyTransferBuffers() {
+    EmptyOutgoing();
+    EmptyIncoming();
+}
+
+void SendChatText(const char* text) {
+    if (!text) text = "";
+    if (!MaySend(text)) return;
+    outgoingBuffer.storage[0] = static_cast<char>(KIND_TEXT);
+    CopyText(outgoingBuffer.storage + 1, MESSAGE_BUFFER_SIZE - 1, text);
+    StartOutgoing();
+}
+
+void SendControl(uint8_t code, const char* text) {
+    if (!text) text = "";
+    if (!MaySend(text)) return;
+    outgoingBuffer.storage[0] = static_cast<char>(KIND_CONTROL);
+    outgoingBuffer.storage[1] = static_cast<char>(code);
+    CopyText(outgoingBuffer.storage + 2, MESSAGE_BUFFER_SIZE - 2, text);
+    StartOutgoing();
+}
+
+void StartOutgoing() {
+    size_t length = AppendText(outgoingBuffer.storage, MESSAGE_BUFFER_SIZE, MSG_TERMINATOR);
+    // The last block carries whatever follows the terminator. A control code
+    // of zero would end the string early and leave the text behind it, so the
+    // rest is cleared here rather than trusted to be zero.
+    std::memset(outgoingBuffer.storage + length, 0, sizeof outgoingBuffer.storage - length);
+    outgoingBuffer.remainingCount = static_cast<int32_t>(length);
+    outgoingBuffer.readPosition = 0;
+    outgoingBuffer.sendInProgress = 1;
+    DeliverConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE);
+}
+
+void SendNextBlock() {
+    if (outgoingBuffer.remainingCount <= 0) return;
+
+    int accepted = SendOnSocket(connectionState.connSocket,
+                                outgoingBuffer.storage + outgoingBuffer.readPosition,
+                                static_cast<int>(WIRE_BLOCK));
+    if (accepted < 0 && LastSocketError() == SOCKET_ERROR_WOULD_BLOCK) {
+        // WinSock posts FD_WRITE once the socket takes data again, and that
+        // notification comes back here with the counters as they are.
+        return;
+    }
+    // A send that takes nothing of a non-empty offer never posts FD_WRITE
+    // either: waiting for one would leave the engine busy for good, and
+    // offering again at once would recurse without end.
+    if (accepted <= 0) {
+        AppendHistory("Error: Unexpected error in sending! Sending cancelled!\r\n");
+        EmptyOutgoing();
+        return;
+    }
+    // A transport cannot take more than it was offered; holding it to that
+    // keeps the read position inside the storage whatever it answers.
+    if (static_cast<size_t>(accepted) > WIRE_BLOCK) accepted = static_cast<int>(WIRE_BLOCK);
+
+    outgoingBuffer.remainingCount -= accepted;
+    outgoingBuffer.readPosition += static_cast<size_t>(accepted);
+    if (outgoingBuffer.remainingCount > 0) {
+        // The next block goes out inside this call, through the main window
+        // procedure; nothing of this call runs after it returns.
+        DeliverConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE);
+        return;
+    }
+    outgoingBuffer.sendInProgress = 0;
+    std::memset(outgoingBuffer.storage, 0, sizeof outgoingBuffer.storage);
+}
+
+void ReceiveBlock(SocketHandle socket) {
+    char block[WIRE_BLOCK];
+    int received = ReceiveFromSocket(socket, block, static_cast<int>(WIRE_BLOCK));
+    // A closed or failed read leaves the collected bytes as they are; they
+    // were searched when they arrived.
+    if (received <= 0) return;
+    size_t count = static_cast<size_t>(received) > WIRE_BLOCK ? WIRE_BLOCK : static_cast<size_t>(received);
+
+    const size_t stored = incomingBuffer.writePosition;
+    size_t terminator = FindTerminator(block, count);
+    if (terminator != NOT_FOUND && terminator < MESSAGE_BUFFER_SIZE) {
+        // The message ends at the 0x0C, which the zero replaces; the 0x0D
+        // and whatever followed it in this read are dropped with the padding.
+        if (terminator > stored) std::memcpy(incomingBuffer.storage + stored, block, terminator - stored);
+        incomingBuffer.storage[terminator] = '\0';
+        receivedMessageHandler(incomingBuffer.storage);
+        EmptyIncoming();
+        return;
+    }
+    if (stored + count <= MESSAGE_BUFFER_SIZE) {
+        std::memcpy(incomingBuffer.storage + stored, block, count);
+        incomingBuffer.writePosition = stored + count;
+        return;
+    }
+    // No message of the protocol is this long. Dropping what was collected
+    // lets the next bytes start afresh instead of writing past the storage.
+    AppendHistory(RECEIVE_OVERFLOW_LINE);
+    EmptyIncoming();
+}
