@@ -48,4 +48,18 @@ ensure_wineprefix() {
         wineboot -i >/dev/null 2>&1 || true
         timeout 60 wineserver -w || true
     fi
+    # Debian's Wine does not find its own Marlett font, which draws the
+    # caption buttons; without it they show as "0 1 r".
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
+}
+
+# Windows of the prefix live in one Wine virtual desktop. Without a window
+# manager, Wine waits up to two seconds for every top-level window it hides
+# or destroys to be withdrawn; inside a virtual desktop it does not.
+use_virtual_desktop() {
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
 }
