@@ -2,6 +2,7 @@
 // Shell operations that the main window calls at fixed places of its start
 // and shutdown. Each lives with the part of the shell that owns it.
 #include <windows.h>
+#include <commctrl.h>
 
 // Toolbar
 extern HWND toolbarWindow;

@@ -1,0 +1,16 @@
+#pragma once
+// The menu items and toolbar buttons that follow the connection, as the core
+// changes them. The Win32 shell forwards each call to the toolbar and the
+// menus; the native tests record the calls in order.
+
+enum class MenuOwner { Main, Tray };
+
+// TB_ENABLEBUTTON for one toolbar button; nothing while there is no toolbar.
+void SetButtonEnabled(int button, bool on);
+
+// ModifyMenu by command: the item oldId takes newId and the text. Nothing
+// changes when oldId is not in the menu (the item already shows newId).
+void SwapMenuItem(MenuOwner menu, int oldId, int newId, const char* text);
+
+// EnableMenuItem by command, MF_ENABLED or MF_GRAYED.
+void SetMenuItemEnabled(MenuOwner menu, int id, bool enabled);
