@@ -79,6 +79,7 @@ namespace {
 
 struct BoxSearch {
     DWORD process;
+    std::string caption;
     std::vector<HWND> found;
 };
 
@@ -88,10 +89,10 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
     GetWindowThreadProcessId(window, &process);
     char className[32] = "";
     GetClassNameA(window, className, sizeof className);
-    // A message box is a dialog whose text sits in a static control of
-    // identifier 0xFFFF.
+    // The program's message boxes are dialogs captioned "Error" whose text
+    // sits in a static control of identifier 0xFFFF.
     if (process == search->process && std::string(className) == "#32770" && IsWindowVisible(window) &&
-        GetDlgItem(window, 0xFFFF)) {
+        WindowText(window) == search->caption && GetDlgItem(window, 0xFFFF)) {
         search->found.push_back(window);
     }
     return TRUE;
@@ -102,7 +103,7 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
 DWORD WINAPI MessageBoxWatcher::Run(void* self) {
     MessageBoxWatcher* watcher = static_cast<MessageBoxWatcher*>(self);
     while (WaitForSingleObject(watcher->stop_, 50) == WAIT_TIMEOUT) {
-        BoxSearch search{GetCurrentProcessId(), {}};
+        BoxSearch search{GetCurrentProcessId(), "Error", {}};
         EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
         for (HWND box : search.found) {
             std::string text = WindowText(GetDlgItem(box, 0xFFFF));
@@ -206,4 +207,49 @@ int ProgramWindow::CloseAndWaitForQuit() {
     int code = -1;
     if (!PumpUntilQuit(5000, &code)) return -1;
     return code;
+}
+
+namespace {
+
+BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[32] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (process == search->process && std::string(className) == "#32770" && IsWindowVisible(window) &&
+        WindowText(window) == search->caption) {
+        search->found.push_back(window);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+DialogCloser::DialogCloser(const char* caption, int closeCommand, std::function<void(HWND)> onFound)
+    : onFound_(std::move(onFound)), caption_(caption), closeCommand_(closeCommand) {
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+DialogCloser::~DialogCloser() {
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, 5000);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
+}
+
+DWORD WINAPI DialogCloser::Run(void* self) {
+    DialogCloser* closer = static_cast<DialogCloser*>(self);
+    while (WaitForSingleObject(closer->stop_, 30) == WAIT_TIMEOUT) {
+        BoxSearch search{GetCurrentProcessId(), closer->caption_, {}};
+        EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
+        for (HWND dialog : search.found) {
+            if (closer->onFound_) closer->onFound_(dialog);
+            closer->seen.fetch_add(1);
+            PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(closer->closeCommand_), 0);
+            Sleep(100);
+        }
+    }
+    return 0;
 }

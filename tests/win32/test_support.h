@@ -5,6 +5,8 @@
 // unexpected one fails a test instead of hanging it.
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,25 @@ private:
     HANDLE stop_ = nullptr;
     CRITICAL_SECTION lock_;
     std::vector<std::string> texts_;
+};
+
+// Watches, from a thread of its own, for a dialog of this process with the
+// given caption, lets onFound look at it, then posts it the closing
+// command. For modal dialogs, which run their own loop inside the test's
+// message pump (and so answer the watcher's WM_GETTEXT meanwhile).
+class DialogCloser {
+public:
+    DialogCloser(const char* caption, int closeCommand, std::function<void(HWND)> onFound = {});
+    ~DialogCloser();
+    std::atomic<int> seen{0};
+
+private:
+    std::function<void(HWND)> onFound_;
+    static DWORD WINAPI Run(void* self);
+    std::string caption_;
+    int closeCommand_;
+    HANDLE thread_ = nullptr;
+    HANDLE stop_ = nullptr;
 };
 
 // Writes a value into the private HKCU\Software\Velmora\Norrik.

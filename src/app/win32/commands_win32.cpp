@@ -1,13 +1,87 @@
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/commands.h"
+#include "app/toolbar_rules.h"
 #include "app/win32/main_window.h"
 #include "app/win32/shell_parts.h"
 #include "console/history.h"
+#include "popup/popup.h"
 #include "res/resource.h"
+#include "settings/settings.h"
+#include "settings/win32/options_win32.h"
+
+namespace {
+
+const char* const MAKER_WEB_PAGE = "https://www.velmora.example/norrik/";
+const char* const MAKER_EMAIL = "mailto:norrik@velmora.example";
+
+void OpenWithShell(const char* target) {
+    ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWDEFAULT);
+}
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDOK:
+    case IDCANCEL: EndDialog(dialog, 0); break;
+    case IDC_WEBPAGE: OpenWithShell(MAKER_WEB_PAGE); break;
+    case IDC_EMAIL: OpenWithShell(MAKER_EMAIL); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+void OpenHelpFile() {
+    char executable[HELP_PATH_SIZE] = "";
+    DWORD length = GetModuleFileNameA(nullptr, executable, sizeof executable);
+    // A path that filled the buffer may have been cut: refuse it, as one
+    // whose help path would not fit.
+    if (length == 0 || length >= sizeof executable) return;
+    char helpPath[HELP_PATH_SIZE];
+    if (HelpPathFromExecutable(executable, helpPath, sizeof helpPath)) OpenWithShell(helpPath);
+}
+
+void ToggleAlwaysOnTop() {
+    bool on = chatSettings.AlwaysOnTop != 1;
+    CheckMenuItem(GetMenu(mainWindow), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    SetWindowPos(mainWindow, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    chatSettings.AlwaysOnTop = on ? 1 : 0;
+}
+
+void ToggleToolbar() {
+    if (chatSettings.Toolbar == 1) {
+        DestroyToolbar();
+        CheckMenuItem(GetMenu(mainWindow), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_UNCHECKED);
+        chatSettings.Toolbar = 0;
+    } else {
+        CreateToolbar();
+        CheckMenuItem(GetMenu(mainWindow), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
+        chatSettings.Toolbar = 1;
+    }
+    RequestLayout();
+}
+
+}  // namespace
 
 void RouteCommand(int id) {
-    switch (id) {
-    case IDM_EXIT:
-    case IDM_TRAY_QUIT: DestroyWindow(mainWindow); break;
-    case IDM_CLEAR_HISTORY: ClearHistory(); break;
-    default: break;
+    switch (CommandFor(id)) {
+    case Command::ConnectDialog: break;
+    case Command::Disconnect: break;
+    case Command::StartServer: break;
+    case Command::StopServer: break;
+    case Command::SendPopup: OpenSendPopup(); break;
+    case Command::Help: OpenHelpFile(); break;
+    case Command::Exit: DestroyWindow(mainWindow); break;
+    case Command::ClearHistory: ClearHistory(); break;
+    case Command::About:
+        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialogProc, 0);
+        break;
+    case Command::HideWindow: HideMainWindow(); break;
+    case Command::ShowWindow: ShowMainWindow(); break;
+    case Command::Options: ShowOptions(mainWindow); break;
+    case Command::ToggleAlwaysOnTop: ToggleAlwaysOnTop(); break;
+    case Command::ToggleToolbar: ToggleToolbar(); break;
+    case Command::None: break;
     }
 }

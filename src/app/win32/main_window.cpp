@@ -28,12 +28,6 @@ void ShowOwnedError(HWND owner, const char* text) {
     MessageBoxA(owner, text, "Error", MB_ICONERROR);
 }
 
-void ShowMainWindow(HWND window) {
-    ShowWindow(window, SW_SHOW);
-    BringWindowToTop(window);
-    ModifyMenuA(trayMenu, IDM_TRAY_SHOW, MF_BYCOMMAND | MF_STRING, IDM_TRAY_HIDE, "&Hide");
-}
-
 void MoveChild(HWND child, const ChildRect& rect) {
     if (child) MoveWindow(child, rect.x, rect.y, rect.width, rect.height, TRUE);
 }
@@ -118,10 +112,9 @@ void InitMainWindow(HWND window) {
 
     if (chatSettings.Trayicon == 1) AddTrayIcon();
     if (StartsHidden(chatSettings)) {
-        ShowWindow(window, SW_HIDE);
-        ModifyMenuA(trayMenu, IDM_TRAY_HIDE, MF_BYCOMMAND | MF_STRING, IDM_TRAY_SHOW, "&Show");
+        HideMainWindow();
     } else {
-        ShowMainWindow(window);
+        ShowMainWindow();
     }
 
     RequestLayout();

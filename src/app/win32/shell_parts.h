@@ -16,6 +16,8 @@ LRESULT OnToolbarTooltip(NMHDR* header);
 void AddTrayIcon();
 void RemoveTrayIcon();
 void OnTrayNotify(LPARAM mouseMessage);
+void HideMainWindow();
+void ShowMainWindow();
 
 // Command routing for WM_COMMAND's identifier
 void RouteCommand(int id);

@@ -1,13 +1,114 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "app/controls.h"
+#include "app/toolbar_rules.h"
+#include "app/win32/main_window.h"
 #include "app/win32/shell_parts.h"
+#include "common/text.h"
+#include "net/connection_state.h"
+#include "res/resource.h"
 
 HWND toolbarWindow = nullptr;
 HWND toolbarTooltip = nullptr;
 int toolbarBottom = 0;
 
-// The toolbar is not built yet: the window runs without one and the layout
-// keeps its room free as the Toolbar setting asks.
-HWND CreateToolbar() { return nullptr; }
+namespace {
 
-void DestroyToolbar() {}
+HIMAGELIST toolbarImages = nullptr;
 
-LRESULT OnToolbarTooltip(NMHDR*) { return 0; }
+// The strip's background is RGB(192, 192, 192); the mask colour is not, so
+// the images keep their grey squares.
+const COLORREF TOOLBAR_MASK_COLOUR = RGB(197, 197, 197);
+
+TBBUTTON Button(int image, int id) {
+    TBBUTTON button = {};
+    button.iBitmap = image;
+    button.idCommand = id;
+    button.fsState = TBSTATE_ENABLED;
+    button.fsStyle = TBSTYLE_BUTTON;
+    return button;
+}
+
+TBBUTTON Separator() {
+    TBBUTTON separator = {};
+    separator.fsStyle = TBSTYLE_SEP;
+    return separator;
+}
+
+void ShowError(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
+
+// Everything up to the hidden, filled toolbar; null when it could not be had.
+HWND BuildToolbar(HIMAGELIST* images) {
+    InitCommonControls();
+    *images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 10, 10);
+    if (!*images) {
+        ShowError("Error: Unable to create image lists for toolbar");
+        return nullptr;
+    }
+    HWND toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT,
+                                   0, 0, 0, 0, mainWindow, reinterpret_cast<HMENU>(IDC_TOOLBAR), appInstance,
+                                   nullptr);
+    if (!toolbar) {
+        ImageList_Destroy(*images);
+        *images = nullptr;
+        return nullptr;
+    }
+    HBITMAP strip = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_TOOLBAR));
+    ImageList_AddMasked(*images, strip, TOOLBAR_MASK_COLOUR);
+    DeleteObject(strip);
+    SendMessageA(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(*images));
+    SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    TBBUTTON buttons[] = {
+        Button(0, IDT_CONNECT),      Button(1, IDT_DISCONNECT), Separator(),
+        Button(2, IDT_START_SERVER), Button(3, IDT_STOP_SERVER), Separator(),
+        Button(4, IDT_SEND_POPUP),   Separator(),                Button(5, IDT_HELP),
+    };
+    SendMessageA(toolbar, TB_ADDBUTTONSA, sizeof buttons / sizeof buttons[0], reinterpret_cast<LPARAM>(buttons));
+    ShowWindow(toolbar, SW_HIDE);
+    return toolbar;
+}
+
+}  // namespace
+
+HWND CreateToolbar() {
+    HIMAGELIST images = nullptr;
+    HWND toolbar = BuildToolbar(&images);
+    if (!toolbar) {
+        ShowError("Unable to create toolbar");
+        return nullptr;
+    }
+    toolbarWindow = toolbar;
+    toolbarImages = images;
+
+    ButtonStates states = ButtonStatesForRole(connectionState.role);
+    for (int i = 0; i < TOOLBAR_BUTTON_COUNT; ++i) SetButtonEnabled(IDT_CONNECT + i, states.on[i]);
+
+    ShowWindow(toolbarWindow, SW_SHOW);
+    toolbarTooltip = reinterpret_cast<HWND>(SendMessageA(toolbarWindow, TB_GETTOOLTIPS, 0, 0));
+    // The layout needs the toolbar's final height; make sure it has sized
+    // itself to its buttons before the height is read.
+    SendMessageA(toolbarWindow, TB_AUTOSIZE, 0, 0);
+    RECT client;
+    GetClientRect(toolbarWindow, &client);
+    toolbarBottom = client.bottom;
+    return toolbarWindow;
+}
+
+void DestroyToolbar() {
+    if (toolbarImages) ImageList_Destroy(toolbarImages);
+    if (toolbarWindow) DestroyWindow(toolbarWindow);
+    if (toolbarTooltip && IsWindow(toolbarTooltip)) DestroyWindow(toolbarTooltip);
+    toolbarImages = nullptr;
+    toolbarWindow = nullptr;
+    toolbarTooltip = nullptr;
+}
+
+LRESULT OnToolbarTooltip(NMHDR* header) {
+    if (header->code == TTN_NEEDTEXTA) {
+        NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
+        const char* text = TooltipTextFor(header->idFrom);
+        if (text) CopyText(info->szText, text);
+    }
+    return 0;
+}

@@ -1,0 +1,5 @@
+#pragma once
+#include <windows.h>
+
+// Reloads the settings and runs the Options sheet modally.
+void ShowOptions(HWND parent);
