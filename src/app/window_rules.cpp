@@ -23,6 +23,6 @@ MainLayout ComputeLayout(uint16_t w, uint16_t h, int32_t toolbarSetting, int too
     return layout;
 }
 
-bool StartsHidden(const ChatSettings& settings) {
-    return settings.Trayicon == 1 && settings.StartInTray == 1;
+bool StartsHidden(const ChatSettings& settings, bool trayIconAdded) {
+    return settings.Trayicon == 1 && settings.StartInTray == 1 && trayIconAdded;
 }

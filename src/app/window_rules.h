@@ -26,5 +26,6 @@ struct MainLayout {
 MainLayout ComputeLayout(uint16_t w, uint16_t h, int32_t toolbarSetting, int toolbarBottom);
 
 // The window stays hidden at start only with the tray icon on and asked to
-// start there; StartInTray alone never hides it.
-bool StartsHidden(const ChatSettings& settings);
+// start there; StartInTray alone never hides it. An icon that could not be
+// added would leave a hidden window with no way back, so then it is shown.
+bool StartsHidden(const ChatSettings& settings, bool trayIconAdded);

@@ -62,7 +62,8 @@ TEST(StartVisibilityTest, HiddenOnlyWithTrayIconAndStartInTrayBothOne) {
     for (const Case& c : cases) {
         settings.Trayicon = c.trayicon;
         settings.StartInTray = c.startInTray;
-        EXPECT_EQ(StartsHidden(settings), c.hidden) << c.trayicon << "/" << c.startInTray;
+        EXPECT_EQ(StartsHidden(settings, true), c.hidden) << c.trayicon << "/" << c.startInTray;
+        EXPECT_FALSE(StartsHidden(settings, false)) << "no icon, no hiding";
     }
 }
 

@@ -110,8 +110,8 @@ void InitMainWindow(HWND window) {
         CheckMenuItem(GetMenu(window), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
     }
 
-    if (chatSettings.Trayicon == 1) AddTrayIcon();
-    if (StartsHidden(chatSettings)) {
+    bool trayIconAdded = chatSettings.Trayicon == 1 && AddTrayIcon();
+    if (StartsHidden(chatSettings, trayIconAdded)) {
         HideMainWindow();
     } else {
         ShowMainWindow();

@@ -13,7 +13,8 @@ void DestroyToolbar();
 LRESULT OnToolbarTooltip(NMHDR* header);
 
 // Tray icon
-void AddTrayIcon();
+// False when the shell refused the icon.
+bool AddTrayIcon();
 void RemoveTrayIcon();
 void OnTrayNotify(LPARAM mouseMessage);
 void HideMainWindow();

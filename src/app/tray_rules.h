@@ -1,0 +1,11 @@
+#pragma once
+// What a mouse message over the notification-area icon does.
+#include <cstdint>
+
+enum class TrayAction { None, HideWindow, ShowWindow, OpenMenu };
+
+constexpr uint32_t TRAY_LEFT_DOUBLE_CLICK = 0x0203;  // WM_LBUTTONDBLCLK
+constexpr uint32_t TRAY_RIGHT_BUTTON_UP = 0x0205;    // WM_RBUTTONUP
+
+// A minimised window counts as visible: a double-click hides it.
+TrayAction ActionForTrayMessage(uint32_t mouseMessage, bool windowVisible);
