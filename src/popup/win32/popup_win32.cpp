@@ -1,5 +1,79 @@
-#include "popup/popup.h"
+#include <windows.h>
 
-// The popup windows are not built yet: nothing opens.
-int OpenSendPopup() { return 1; }
-int ShowReceivedPopup(const char*) { return 1; }
+#include "app/win32/main_window.h"
+#include "net/connection_state.h"
+#include "popup/popup.h"
+#include "popup/popup_rules.h"
+#include "res/resource.h"
+
+// Popup windows are modeless and ownerless: nobody keeps a list of them,
+// they open at the top-left corner and each destroys itself when closed.
+
+namespace {
+
+void SetPopupIcons(HWND window) {
+    HICON icon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_POPUP));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        SendDlgItemMessageA(window, IDC_POPUP_TEXT, EM_LIMITTEXT, POPUP_EDIT_LIMIT, 0);
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_SEND: {
+        char text[POPUP_READ_SIZE] = "";
+        GetDlgItemTextA(window, IDC_POPUP_TEXT, text, sizeof text);
+        if (SendPopupText(text)) {
+            DestroyWindow(window);
+        } else {
+            MessageBoxA(window, "Unable to comply(empty message)", "Error", MB_ICONERROR);
+        }
+        break;
+    }
+    case IDCANCEL: DestroyWindow(window); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return FALSE;
+    switch (LOWORD(wParam)) {
+    case IDC_CLOSE:
+    case IDCANCEL: DestroyWindow(window); break;
+    case IDC_REPLY: OpenSendPopup(); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+int OpenSendPopup() {
+    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_SEND_POPUP), nullptr, SendPopupProc, 0);
+    if (!window) return 1;
+    SetPopupIcons(window);
+    char caption[POPUP_CAPTION_SIZE];
+    SendPopupCaption(caption, sizeof caption, connectionState.peerName);
+    SetWindowTextA(window, caption);
+    SetFocus(GetDlgItem(window, IDC_POPUP_TEXT));
+    return 1;
+}
+
+int ShowReceivedPopup(const char* text) {
+    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_RECV_POPUP), nullptr, ReceivedPopupProc, 0);
+    if (!window) return 1;
+    SetPopupIcons(window);
+    char caption[POPUP_CAPTION_SIZE];
+    ReceivedPopupCaption(caption, sizeof caption, connectionState.peerName);
+    SetWindowTextA(window, caption);
+    SetDlgItemTextA(window, IDC_POPUP_TEXT, text);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    BringWindowToTop(window);
+    return 1;
+}
