@@ -54,70 +54,6 @@ bool PumpUntilQuit(DWORD milliseconds, int* exitCode) {
     return false;
 }
 
-MessageBoxWatcher::MessageBoxWatcher() {
-    InitializeCriticalSection(&lock_);
-    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    SetEvent(stop_);
-    WaitForSingleObject(thread_, 5000);
-    CloseHandle(thread_);
-    CloseHandle(stop_);
-    DeleteCriticalSection(&lock_);
-}
-
-std::vector<std::string> MessageBoxWatcher::Texts() {
-    EnterCriticalSection(&lock_);
-    std::vector<std::string> copy = texts_;
-    LeaveCriticalSection(&lock_);
-    return copy;
-}
-
-namespace {
-
-struct BoxSearch {
-    DWORD process;
-    std::string caption;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectBox(HWND window, LPARAM context) {
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[32] = "";
-    GetClassNameA(window, className, sizeof className);
-    // The program's message boxes are dialogs captioned "Error" whose text
-    // sits in a static control of identifier 0xFFFF.
-    if (process == search->process && std::string(className) == "#32770" && IsWindowVisible(window) &&
-        WindowText(window) == search->caption && GetDlgItem(window, 0xFFFF)) {
-        search->found.push_back(window);
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-DWORD WINAPI MessageBoxWatcher::Run(void* self) {
-    MessageBoxWatcher* watcher = static_cast<MessageBoxWatcher*>(self);
-    while (WaitForSingleObject(watcher->stop_, 50) == WAIT_TIMEOUT) {
-        BoxSearch search{GetCurrentProcessId(), "Error", {}};
-        EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
-        for (HWND box : search.found) {
-            std::string text = WindowText(GetDlgItem(box, 0xFFFF));
-            EnterCriticalSection(&watcher->lock_);
-            watcher->texts_.push_back(text);
-            LeaveCriticalSection(&watcher->lock_);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-            Sleep(100);  // let the box go before it is looked for again
-        }
-    }
-    return 0;
-}
-
 namespace {
 
 HKEY OpenSettingsKey() {
@@ -211,8 +147,14 @@ int ProgramWindow::CloseAndWaitForQuit() {
 
 namespace {
 
+struct DialogSearch {
+    DWORD process;
+    std::string caption;
+    std::vector<HWND> found;
+};
+
 BOOL CALLBACK CollectDialog(HWND window, LPARAM context) {
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
     char className[32] = "";
@@ -242,7 +184,7 @@ DialogCloser::~DialogCloser() {
 DWORD WINAPI DialogCloser::Run(void* self) {
     DialogCloser* closer = static_cast<DialogCloser*>(self);
     while (WaitForSingleObject(closer->stop_, 30) == WAIT_TIMEOUT) {
-        BoxSearch search{GetCurrentProcessId(), closer->caption_, {}};
+        DialogSearch search{GetCurrentProcessId(), closer->caption_, {}};
         EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&search));
         for (HWND dialog : search.found) {
             if (closer->onFound_) closer->onFound_(dialog);
@@ -252,4 +194,17 @@ DWORD WINAPI DialogCloser::Run(void* self) {
         }
     }
     return 0;
+}
+
+MessageBoxWatcher::MessageBoxWatcher()
+    : closer_("Error", IDOK, [this](HWND box) {
+          // A message box keeps its text in a static control of identifier 0xFFFF.
+          std::string text = WindowText(GetDlgItem(box, 0xFFFF));
+          std::lock_guard<std::mutex> guard(lock_);
+          texts_.push_back(text);
+      }) {}
+
+std::vector<std::string> MessageBoxWatcher::Texts() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return texts_;
 }

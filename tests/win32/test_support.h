@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,20 +31,6 @@ void PumpMessages(DWORD milliseconds);
 // WM_QUIT came.
 bool PumpUntilQuit(DWORD milliseconds, int* exitCode);
 
-// Closes every message box of this process as it appears and keeps its text.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher();
-    ~MessageBoxWatcher();
-    std::vector<std::string> Texts();
-
-private:
-    static DWORD WINAPI Run(void* self);
-    HANDLE thread_ = nullptr;
-    HANDLE stop_ = nullptr;
-    CRITICAL_SECTION lock_;
-    std::vector<std::string> texts_;
-};
 
 // Watches, from a thread of its own, for a dialog of this process with the
 // given caption, lets onFound look at it, then posts it the closing
@@ -62,6 +49,19 @@ private:
     int closeCommand_;
     HANDLE thread_ = nullptr;
     HANDLE stop_ = nullptr;
+};
+
+// Closes every message box of this process (the program's all have the
+// caption "Error") as it appears, and keeps its text.
+class MessageBoxWatcher {
+public:
+    MessageBoxWatcher();
+    std::vector<std::string> Texts();
+
+private:
+    std::mutex lock_;  // before closer_: its thread uses it until closer_ is gone
+    std::vector<std::string> texts_;
+    DialogCloser closer_;
 };
 
 // Writes a value into the private HKCU\Software\Velmora\Norrik.
