@@ -1,11 +1,3 @@
-# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (posix threads).
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows, the build that is run and tested under Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(NORRIK_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${NORRIK_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${NORRIK_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${NORRIK_MINGW_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${NORRIK_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -134,6 +134,12 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     }
 }
 
+// Bounds the test should the menu never be seen.
+void CALLBACK EndMenuAnyway(HWND, UINT, UINT_PTR timer, DWORD) {
+    EndMenu();
+    KillTimer(nullptr, timer);
+}
+
 TEST_F(TrayTest, RightClickOpensTheTrayMenuAtTheCursor) {
     ProgramWindow program;
     ASSERT_TRUE(program.started);
@@ -142,10 +148,7 @@ TEST_F(TrayTest, RightClickOpensTheTrayMenuAtTheCursor) {
     GetCursorPos(&cursor);
     // The menu runs a loop of its own; the timer runs inside it.
     UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseOpenMenu);
-    UINT_PTR guard = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR id, DWORD) {
-        EndMenu();
-        KillTimer(nullptr, id);
-    });
+    UINT_PTR guard = SetTimer(nullptr, 0, 5000, EndMenuAnyway);
     TrayMouse(WM_RBUTTONUP);
     KillTimer(nullptr, timer);
     KillTimer(nullptr, guard);

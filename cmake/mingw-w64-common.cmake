@@ -1,0 +1,11 @@
+# Cross-compiling for Windows with Debian's MinGW-w64 (posix threads); the
+# including toolchain file names the processor.
+set(CMAKE_SYSTEM_NAME Windows)
+set(NORRIK_MINGW_PREFIX ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32)
+set(CMAKE_C_COMPILER ${NORRIK_MINGW_PREFIX}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${NORRIK_MINGW_PREFIX}-g++-posix)
+set(CMAKE_RC_COMPILER ${NORRIK_MINGW_PREFIX}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${NORRIK_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
