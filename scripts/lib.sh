@@ -9,7 +9,7 @@ NORRIK_BUILD_PACKAGES=(cmake ninja-build g++ python3 g++-mingw-w64-x86-64-posix 
 NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
 NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
 NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-                      xvfb xauth x11-utils imagemagick)
+                      xvfb xauth x11-utils imagemagick nsis p7zip-full)
 
 ensure_packages() {
     local missing=() pkg
