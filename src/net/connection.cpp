@@ -33,6 +33,12 @@ bool InitNetwork() {
 
 void ShutdownNetwork() {}
 
+// Until the connection manager exists there is nothing to start or end;
+// a /quit must still not leave its mark behind.
+bool StartServer() { return false; }
+void StopServer() { connectionState.quitting = 0; }
+void Disconnect() { connectionState.quitting = 0; }
+
 intptr_t OnListenEvent(SocketHandle, uint32_t) { return 0; }
 intptr_t OnConnectionEvent(SocketHandle socket, uint32_t eventWord) {
     // The low word is the event; the error in the high word is not examined

@@ -8,6 +8,11 @@
 bool InitNetwork();
 void ShutdownNetwork();
 
+// The user's connection commands.
+bool StartServer();
+void StopServer();
+void Disconnect();
+
 // Handlers of the private socket messages; event word = lParam.
 intptr_t OnListenEvent(SocketHandle socket, uint32_t eventWord);
 intptr_t OnConnectionEvent(SocketHandle socket, uint32_t eventWord);

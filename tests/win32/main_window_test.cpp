@@ -127,6 +127,19 @@ TEST_F(MainWindowTest, EnterEmptiesTheInputLineAndCarriageReturnTypesNothing) {
     EXPECT_EQ(WindowText(inputLine), "ab") << "other keys still reach the control";
 }
 
+TEST_F(MainWindowTest, EnterHandsTheTypedLineToTheInterpreter) {
+    ProgramWindow program;
+    ASSERT_TRUE(program.started);
+    ClearHistory();
+    TypeCharacters(inputLine, "hello");
+    SendMessageA(inputLine, WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(WindowText(historyPane), "***Not connected\r\n");
+    TypeCharacters(inputLine, "/help");
+    SendMessageA(inputLine, WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(WindowText(historyPane).rfind("***Not connected\r\n***Available Commands:\r\n", 0), 0u);
+    EXPECT_EQ(GetFocus(), inputLine);
+}
+
 TEST_F(MainWindowTest, HistoryAppendsAtTheEndExactlyAsGiven) {
     ProgramWindow program;
     ASSERT_TRUE(program.started);

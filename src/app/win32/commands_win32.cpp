@@ -6,6 +6,8 @@
 #include "app/win32/main_window.h"
 #include "app/win32/shell_parts.h"
 #include "console/history.h"
+#include "net/connection.h"
+#include "net/win32/connect_dialog_win32.h"
 #include "popup/popup.h"
 #include "res/resource.h"
 #include "settings/settings.h"
@@ -66,10 +68,10 @@ void ToggleToolbar() {
 
 void RouteCommand(int id) {
     switch (CommandFor(id)) {
-    case Command::ConnectDialog: break;
-    case Command::Disconnect: break;
-    case Command::StartServer: break;
-    case Command::StopServer: break;
+    case Command::ConnectDialog: RunConnectDialog(); break;
+    case Command::Disconnect: Disconnect(); break;
+    case Command::StartServer: StartServer(); break;
+    case Command::StopServer: StopServer(); break;
     case Command::SendPopup: OpenSendPopup(); break;
     case Command::Help: OpenHelpFile(); break;
     case Command::Exit: DestroyWindow(mainWindow); break;
