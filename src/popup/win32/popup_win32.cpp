@@ -51,26 +51,30 @@ INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPA
     return TRUE;
 }
 
+// Both windows: created without an owner, with the popup icons and a
+// caption naming the peer as it is called now. Null when it could not be
+// created, which is not reported.
+HWND CreatePopupWindow(int templateId, DLGPROC procedure, void (*caption)(char*, size_t, const char*)) {
+    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0);
+    if (!window) return nullptr;
+    SetPopupIcons(window);
+    char text[POPUP_CAPTION_SIZE];
+    caption(text, sizeof text, connectionState.peerName);
+    SetWindowTextA(window, text);
+    return window;
+}
+
 }  // namespace
 
 int OpenSendPopup() {
-    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_SEND_POPUP), nullptr, SendPopupProc, 0);
-    if (!window) return 1;
-    SetPopupIcons(window);
-    char caption[POPUP_CAPTION_SIZE];
-    SendPopupCaption(caption, sizeof caption, connectionState.peerName);
-    SetWindowTextA(window, caption);
-    SetFocus(GetDlgItem(window, IDC_POPUP_TEXT));
+    HWND window = CreatePopupWindow(IDD_SEND_POPUP, SendPopupProc, SendPopupCaption);
+    if (window) SetFocus(GetDlgItem(window, IDC_POPUP_TEXT));
     return 1;
 }
 
 int ShowReceivedPopup(const char* text) {
-    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(IDD_RECV_POPUP), nullptr, ReceivedPopupProc, 0);
+    HWND window = CreatePopupWindow(IDD_RECV_POPUP, ReceivedPopupProc, ReceivedPopupCaption);
     if (!window) return 1;
-    SetPopupIcons(window);
-    char caption[POPUP_CAPTION_SIZE];
-    ReceivedPopupCaption(caption, sizeof caption, connectionState.peerName);
-    SetWindowTextA(window, caption);
     SetDlgItemTextA(window, IDC_POPUP_TEXT, text);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
