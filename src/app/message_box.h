@@ -4,3 +4,6 @@
 
 // Caption "Error", error icon.
 void ShowErrorBox(const char* text);
+
+// Caption "Error", MB_OK alone: no icon.
+void ShowPlainBox(const char* text);

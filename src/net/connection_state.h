@@ -24,7 +24,11 @@ struct ConnectionState {
     int32_t clientConnecting;
     int32_t resolving;
     uintptr_t resolveHandle;
-    alignas(8) char resolveResult[RESOLVE_RESULT_SIZE];
+    // The pending look-up's own result buffer of RESOLVE_RESULT_SIZE bytes,
+    // or null. Each look-up gets a buffer of its own that outlives it until
+    // WinSock has answered, because a cancelled look-up may still write its
+    // result (WSACancelAsyncRequest cancels nothing under Wine).
+    char* resolveResult;
     char hostText[CONNECT_HOST_SIZE];
     int32_t quitting;
     int32_t peerQuitReceived;
@@ -33,6 +37,17 @@ struct ConnectionState {
     SocketHandle connSocket;
     char myName[MY_NAME_SIZE];
     char peerName[PEER_NAME_SIZE];
+
+    // Socket numbers come back at once after a close, while WinSock's
+    // notifications for the closed socket stay queued. After each close the
+    // manager posts itself a marker behind them; until the marker comes back
+    // every queued notification of that kind is known to be stale.
+    int32_t connMarkersPending;
+    int32_t listenMarkersPending;
+    // 1 when a client knocked while the one connection socket was taken.
+    // WinSock posts FD_ACCEPT again only after an accept, so the server
+    // fetches that client itself once its peer has left.
+    int32_t acceptWaiting;
 };
 
 extern ConnectionState connectionState;

@@ -1,6 +1,104 @@
 #include "net/incoming.h"
 
-// Showing arrivals, learning the peer's name and the alerts come with the
-// handler of received messages. Until then an arrival is dropped unread:
-// nothing a peer sends can reach the history, a format or a fixed field.
-void DispatchIncoming(const char*) {}
+#include "app/app_state.h"
+#include "app/controls.h"
+#include "common/text.h"
+#include "console/history.h"
+#include "net/alert_api.h"
+#include "net/alerts.h"
+#include "net/connection_state.h"
+#include "net/protocol.h"
+#include "popup/popup.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+// Everything a peer sends is text handed to AppendHistory or copied with
+// CopyText into a field it is cut to: never a format, never past a field.
+
+namespace {
+
+constexpr unsigned BEEP_FREQUENCY = 500;
+constexpr unsigned BEEP_DURATION = 1000;
+
+void ShowChatText(const char* text) {
+    AppendHistory("<");
+    AppendHistory(connectionState.peerName);
+    AppendHistory("> ");
+    AppendHistory(text);
+    AppendHistory("\r\n");
+    if (chatSettings.FlashTitle == 1 && windowActive == 0) StartTitleFlash(FLASH_INTERVAL);
+    if (chatSettings.Beep == 1) SoundTone(BEEP_FREQUENCY, BEEP_DURATION);
+}
+
+void ShowNicknameChange(const char* text) {
+    AppendHistory("***");
+    AppendHistory(connectionState.peerName);
+    AppendHistory(" is now known as ");
+    AppendHistory(text);
+    AppendHistory(".\r\n");
+    CopyText(connectionState.peerName, text);
+}
+
+void ShowAction(const char* text) {
+    AppendHistory("*");
+    AppendHistory(connectionState.peerName);
+    AppendHistory(" ");
+    AppendHistory(text);
+    AppendHistory(".\r\n");
+}
+
+void OpenPopup(const char* text) {
+    if (chatSettings.IgnorePopup != 0) return;
+    if (chatSettings.PlaySound == 1) PlayWaveFile(chatSettings.SoundPath);
+    ShowReceivedPopup(text);
+}
+
+void Greet(const char* text) {
+    CopyText(connectionState.peerName, text);
+    // A /nick of an earlier connection is undone: the peer has just been
+    // greeted with the configured name.
+    CopyText(connectionState.myName, chatSettings.Nickname);
+    AppendHistory("*** You are connected to ");
+    AppendHistory(connectionState.peerName);
+    AppendHistory(".\r\n");
+    SetMenuItemEnabled(MenuOwner::Main, IDM_SEND_POPUP, true);
+    SetMenuItemEnabled(MenuOwner::Tray, IDM_TRAY_SEND_POPUP, true);
+    SetButtonEnabled(IDT_SEND_POPUP, true);
+}
+
+void KeepQuitReason(const char* text) {
+    // Shown when the connection closes; a quit without a close shows nothing.
+    CopyText(connectionState.peerQuitReason, text);
+    connectionState.peerQuitReceived = 1;
+}
+
+void DispatchControl(uint8_t code, const char* text) {
+    switch (code) {
+    case CTRL_NICK: ShowNicknameChange(text); break;
+    case CTRL_ACTION: ShowAction(text); break;
+    case CTRL_POPUP: OpenPopup(text); break;
+    case CTRL_HELLO: Greet(text); break;
+    case CTRL_QUIT: KeepQuitReason(text); break;
+    default: break;  // a code of a later version, or noise: dropped silently
+    }
+}
+
+}  // namespace
+
+void DispatchIncoming(const char* message) {
+    if (!message) return;
+    const uint8_t kind = static_cast<uint8_t>(message[0]);
+    if (kind == KIND_TEXT) {
+        ShowChatText(message + 1);
+        return;
+    }
+    if (kind == KIND_CONTROL) {
+        const uint8_t code = static_cast<uint8_t>(message[1]);
+        // A message of the kind byte alone ends where its code would be;
+        // its text would lie past the end.
+        if (code == 0) return;
+        DispatchControl(code, message + 2);
+        return;
+    }
+    AppendHistory("***Error: Unrecognized command.  (This should never happen.  Close this program)\r\n");
+}

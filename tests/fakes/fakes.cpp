@@ -8,19 +8,25 @@
 #include "common/text.h"
 #include "console/history_pane.h"
 #include "console/input_line.h"
+#include "fakes/fake_network.h"
+#include "fakes/fake_shell.h"
 #include "fakes/fake_socket.h"
 
 FakeHistoryPane fakeHistory;
 FakeRegistry fakeRegistry;
 FakeInputLine fakeInput;
 std::vector<std::string> fakeErrorBoxes;
+std::vector<std::string> fakePlainBoxes;
 
 void ResetFakes() {
     fakeHistory = FakeHistoryPane{};
     fakeRegistry = FakeRegistry{};
     fakeInput = FakeInputLine{};
     fakeErrorBoxes.clear();
+    fakePlainBoxes.clear();
     ResetFakeSocket();
+    ResetFakeNetwork();
+    ResetFakeShell();
     ResetCoreState();
 }
 
@@ -56,6 +62,7 @@ void HistoryPaneReplaceSelection(const char* text) {
     fakeHistory.text.replace(start, end - start, text);
     fakeHistory.selectionStart = fakeHistory.selectionEnd = start + std::strlen(text);
     fakeHistory.appends.emplace_back(text);
+    RecordTimeline(std::string("history ") + text);
 }
 
 void HistoryPaneSetText(const char* text) {
@@ -79,6 +86,8 @@ void FocusInputLine() { ++fakeInput.focuses; }
 // ---- message boxes ----
 
 void ShowErrorBox(const char* text) { fakeErrorBoxes.emplace_back(text); }
+
+void ShowPlainBox(const char* text) { fakePlainBoxes.emplace_back(text); }
 
 // ---- registry: one key ----
 

@@ -54,6 +54,7 @@ extern FakeHistoryPane fakeHistory;
 extern FakeRegistry fakeRegistry;
 extern FakeInputLine fakeInput;
 extern std::vector<std::string> fakeErrorBoxes;
+extern std::vector<std::string> fakePlainBoxes;  // caption "Error", no icon
 
 // Fresh fakes and fresh core state, for the start of every test.
 void ResetFakes();

@@ -208,7 +208,8 @@ TEST_F(InterpreterTest, QuitSendsOneQuitMessageWithItsReasonFromTheSeventhCharac
         Connect();
         Type(c.line);
         EXPECT_EQ(fakeSocket.wire, Control('\x40', c.reason)) << c.line;
-        EXPECT_EQ(fakeHistory.text, "") << "no line of its own: " << c.line;
+        EXPECT_EQ(fakeHistory.text, "Disconnected from server...\r\n")
+            << "no line of its own, only the one of the Disconnect that follows: " << c.line;
         EXPECT_EQ(connectionState.quitting, 0) << "the close takes the flag back: " << c.line;
     }
 }

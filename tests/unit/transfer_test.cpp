@@ -350,10 +350,13 @@ TEST_F(TransferTest, WriteEventWithNothingQueuedSendsNothing) {
     EXPECT_TRUE(fakeHistory.appends.empty());
 }
 
-TEST_F(TransferTest, WritesGoToTheConnectionSocketWhicheverSocketTheEventNames) {
+TEST_F(TransferTest, WritesGoToTheConnectionSocketAndOnlyItsWriteEventsContinue) {
     Script({WouldBlock()});
     SendChatText("hi");
-    OnConnectionEvent(99, SOCKET_EVENT_WRITE | (10053u << 16));  // the error word is not examined
+    // An FD_WRITE naming another socket belongs to one closed since.
+    OnConnectionEvent(99, SOCKET_EVENT_WRITE);
+    EXPECT_EQ(fakeSocket.sendSockets, (std::vector<SocketHandle>{CONN}));
+    OnConnectionEvent(CONN, SOCKET_EVENT_WRITE | (10053u << 16));  // the error word is not examined
     EXPECT_EQ(fakeSocket.sendSockets, (std::vector<SocketHandle>{CONN, CONN}));
     EXPECT_EQ(fakeSocket.wire, Hex("01 68 69 0C 0D 00 00 00 00 00"));
 }

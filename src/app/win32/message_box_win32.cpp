@@ -4,3 +4,5 @@
 #include "app/win32/main_window.h"
 
 void ShowErrorBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
+
+void ShowPlainBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_OK); }

@@ -1,0 +1,75 @@
+#pragma once
+// What the connection manager needs of WinSock and of the main window's
+// message queue, one call each, with no decisions of their own. The Win32
+// build forwards to WinSock 1.1 and PostMessage; the native tests keep
+// scripted sockets, look-ups and a message queue. The error of a failed call
+// is read with LastSocketError() (net/socket_api.h).
+#include <cstddef>
+#include <cstdint>
+
+#include "net/connection_state.h"
+
+// Addresses are IPv4 in network byte order, as inet_addr returns them and a
+// host entry holds them; ports are in host byte order.
+constexpr uint32_t ANY_ADDRESS = 0;              // INADDR_ANY
+constexpr uint32_t NOT_AN_ADDRESS = 0xFFFFFFFFu;     // INADDR_NONE
+
+constexpr size_t WINSOCK_DESCRIPTION_SIZE = 257;  // WSADESCRIPTION_LEN + 1
+constexpr size_t WINSOCK_STATUS_SIZE = 129;       // WSASYS_STATUS_LEN + 1
+constexpr size_t LOCAL_HOST_NAME_SIZE = 50;
+
+// What WSAStartup reports about the WinSock it started.
+struct WinSockInfo {
+    uint16_t version;  // wVersion: major in the low byte, minor in the high byte
+    char description[WINSOCK_DESCRIPTION_SIZE];
+    char systemStatus[WINSOCK_STATUS_SIZE];
+};
+
+// WSAStartup asking for the given version; its result (0 on success), with
+// info filled in on success.
+int StartWinSock(uint16_t requestedVersion, WinSockInfo* info);
+void CleanupWinSock();
+
+// socket(AF_INET, SOCK_STREAM, 0); NO_SOCKET on failure.
+SocketHandle OpenStreamSocket();
+// bind to AF_INET, address, port.
+bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port);
+void ListenOnSocket(SocketHandle socket, int backlog);
+// WSAAsyncSelect to the main window: WM_LISTEN_EVENT with FD_ACCEPT, or
+// WM_CONN_EVENT with FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE.
+void SelectListenEvents(SocketHandle socket);
+void SelectConnectionEvents(SocketHandle socket);
+// accept asking for no peer address; NO_SOCKET on failure.
+SocketHandle AcceptOnSocket(SocketHandle listening);
+// connect to AF_INET, address, port; false on failure (including the
+// would-block answer of a socket that does not block).
+bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port);
+void CloseSocket(SocketHandle socket);
+// Bytes that a recv on the socket would find now (FIONREAD); 0 when none or
+// when the call fails.
+size_t PendingBytes(SocketHandle socket);
+
+// inet_addr: NOT_AN_ADDRESS for anything that is not a dotted address, and for
+// "255.255.255.255".
+uint32_t ParseDottedAddress(const char* text);
+
+// WSAAsyncGetHostByName for the main window with WM_RESOLVE_DONE. WinSock
+// writes the host entry into buffer later, from another thread, and may
+// read name until then; both must stay valid until WM_RESOLVE_DONE with the
+// returned handle has arrived. 0 when the look-up could not start.
+uintptr_t StartHostLookup(const char* name, char* buffer, size_t size);
+void CancelHostLookup(uintptr_t handle);
+// The first IPv4 address of the host entry that a finished look-up wrote
+// into buffer; false when the entry holds none.
+bool FirstLookupAddress(const char* buffer, uint32_t* address);
+
+// gethostname into name; false on failure.
+bool LocalHostName(char* name, size_t size);
+// The first IPv4 address gethostbyname finds for name; false when none.
+bool FirstHostAddress(const char* name, uint32_t* address);
+
+// Posts WM_CONN_EVENT or WM_LISTEN_EVENT to the main window with socket in
+// wParam and event in the low word of lParam, behind every message already
+// queued. False when the message could not be queued.
+bool PostConnectionEvent(SocketHandle socket, uint32_t event);
+bool PostListenEvent(SocketHandle socket, uint32_t event);

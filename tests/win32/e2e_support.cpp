@@ -1,0 +1,311 @@
+#include "win32/e2e_support.h"
+
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+const char* const MAIN_CLASS = "Norrik Version 1.9";
+const char* const SETTINGS_KEY_PATH = "Software\\Velmora\\Norrik";
+
+std::string Padded(std::string message) {
+    message += "\x0C\x0D";
+    message.append((10 - message.size() % 10) % 10, '\0');
+    return message;
+}
+
+std::string ProgramPath() {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1) + "norrik.exe";
+}
+
+// The programs read their settings from this prefix's own HKCU: a fresh key
+// with only the nickname set gives every other setting its default.
+void StoreNickname(const char* nickname) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH);
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, SETTINGS_KEY_PATH, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    RegSetValueExA(key, "Nickname", 0, REG_SZ, reinterpret_cast<const BYTE*>(nickname),
+                   static_cast<DWORD>(std::strlen(nickname) + 1));
+    RegCloseKey(key);
+}
+
+bool OwnedBy(HWND window, DWORD processId) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    return owner == processId;
+}
+
+HWND FindMainWindow(DWORD processId) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, MAIN_CLASS, nullptr)) != nullptr) {
+        if (OwnedBy(window, processId) && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
+
+struct ChildSearch {
+    const char* className;
+    LONG style;
+    HWND found;
+};
+
+BOOL CALLBACK FindChild(HWND child, LPARAM context) {
+    ChildSearch* search = reinterpret_cast<ChildSearch*>(context);
+    char name[64] = "";
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, search->className) == 0 && (GetWindowLongA(child, GWL_STYLE) & search->style) == search->style) {
+        search->found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ChildOfClass(HWND parent, const char* className, LONG style) {
+    ChildSearch search{className, style, nullptr};
+    EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindConnectDialog(HWND window, LPARAM context) {
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
+    char name[16] = "";
+    char title[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    GetWindowTextA(window, title, sizeof title);
+    if (OwnedBy(window, search->processId) && lstrcmpA(name, "#32770") == 0 && lstrcmpA(title, "Connect to") == 0 &&
+        IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
+bool Elapsed(DWORD start) { return GetTickCount() - start >= E2E_WAIT; }
+
+// WinSock for the test's own peer, started once for the process.
+void StartWinSockOnce() {
+    static bool started = false;
+    if (started) return;
+    WSADATA data;
+    started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+sockaddr_in Loopback(uint16_t port) {
+    sockaddr_in where = {};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(port);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return where;
+}
+
+// Waits until the socket can be read (data or close); false when the wait
+// ran out first.
+bool Readable(SOCKET socket, DWORD start) {
+    while (!Elapsed(start)) {
+        fd_set set;
+        FD_ZERO(&set);
+        FD_SET(socket, &set);
+        timeval step = {0, 50 * 1000};
+        int ready = select(0, &set, nullptr, nullptr, &step);
+        if (ready > 0) return true;
+        if (ready < 0) return false;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string ChatMessage(const std::string& text) { return Padded("\x01" + text); }
+
+std::string ControlMessage(char code, const std::string& text) {
+    return Padded(std::string("\x02") + code + text);
+}
+
+// ------------------------------------------------------------------ Program
+
+Program::Program(const char* nickname) {
+    StoreNickname(nickname);
+    std::string path = ProgramPath();
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_)) {
+        process_ = {};
+        return;
+    }
+    DWORD start = GetTickCount();
+    while (!window_ && !Elapsed(start)) {
+        window_ = FindMainWindow(process_.dwProcessId);
+        if (!window_) Sleep(30);
+    }
+    if (!window_) return;
+    history_ = ChildOfClass(window_, "EDIT", ES_MULTILINE);
+    toolbar_ = ChildOfClass(window_, "ToolbarWindow32", 0);
+    // The start-up lines are the last thing InitNetwork writes before the
+    // window shows; wait for them so that every test starts from there.
+    WaitForHistory("Running\r\n");
+}
+
+Program::~Program() {
+    if (process_.hProcess) {
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 99);
+            WaitForSingleObject(process_.hProcess, 5000);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+}
+
+std::string Program::History() const {
+    if (!history_) return "";
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(history_, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return "";
+    std::vector<char> text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(history_, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, 2000, &copied)) {
+        return "";
+    }
+    return std::string(text.data(), copied);
+}
+
+bool Program::WaitForHistory(const std::string& part, int count) {
+    DWORD start = GetTickCount();
+    do {
+        lastHistory = History();
+        if (Occurrences(lastHistory, part) >= static_cast<size_t>(count)) return true;
+        Sleep(20);
+    } while (!Elapsed(start));
+    return false;
+}
+
+void Program::Command(int id) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+bool Program::ConnectThroughDialog(const char* host) {
+    Command(IDM_CONNECT);
+    DialogSearch search{process_.dwProcessId, nullptr};
+    DWORD start = GetTickCount();
+    while (!search.found && !Elapsed(start)) {
+        EnumWindows(FindConnectDialog, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(20);
+    }
+    if (!search.found) return false;
+    HWND dialog = search.found;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, IDC_HOST), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(host),
+                        SMTO_ABORTIFHUNG, 2000, &ignored);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_OK, BN_CLICKED), 0);
+    start = GetTickCount();
+    while (IsWindow(dialog) && !Elapsed(start)) Sleep(20);
+    return !IsWindow(dialog);
+}
+
+bool Program::ButtonEnabled(int id) const {
+    DWORD_PTR enabled = 0;
+    if (!toolbar_) return false;
+    SendMessageTimeoutA(toolbar_, TB_ISBUTTONENABLED, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 2000, &enabled);
+    return enabled != 0;
+}
+
+bool Program::CloseAndWait(DWORD* exitCode) {
+    PostMessageA(window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process_.hProcess, E2E_WAIT) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(process_.hProcess, exitCode);
+    return true;
+}
+
+// ------------------------------------------------------------------ RawPeer
+
+RawPeer::RawPeer() { StartWinSockOnce(); }
+
+RawPeer::~RawPeer() { Close(); }
+
+bool RawPeer::Connect(uint16_t port) {
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (socket_ == INVALID_SOCKET) return false;
+    sockaddr_in where = Loopback(port);
+    return connect(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
+}
+
+bool RawPeer::Listen(uint16_t port) {
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (listener_ == INVALID_SOCKET) return false;
+    BOOL reuse = TRUE;
+    setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    sockaddr_in where = Loopback(port);
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) return false;
+    return listen(listener_, 1) == 0;
+}
+
+bool RawPeer::Accept() {
+    if (listener_ == INVALID_SOCKET || !Readable(listener_, GetTickCount())) return false;
+    socket_ = accept(listener_, nullptr, nullptr);
+    return socket_ != INVALID_SOCKET;
+}
+
+bool RawPeer::Send(const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        int n = send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string RawPeer::Read(size_t count) {
+    std::string bytes;
+    DWORD start = GetTickCount();
+    while (bytes.size() < count && Readable(socket_, start)) {
+        char block[512];
+        int want = static_cast<int>(count - bytes.size() < sizeof block ? count - bytes.size() : sizeof block);
+        int n = recv(socket_, block, want, 0);
+        if (n <= 0) break;
+        bytes.append(block, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
+std::string RawPeer::ReadUntilClosed(bool* closed) {
+    std::string bytes;
+    *closed = false;
+    DWORD start = GetTickCount();
+    while (Readable(socket_, start)) {
+        char block[512];
+        int n = recv(socket_, block, sizeof block, 0);
+        if (n == 0) {
+            *closed = true;
+            break;
+        }
+        if (n < 0) break;
+        bytes.append(block, static_cast<size_t>(n));
+    }
+    return bytes;
+}
+
+void RawPeer::Close() {
+    if (socket_ != INVALID_SOCKET) closesocket(socket_);
+    if (listener_ != INVALID_SOCKET) closesocket(listener_);
+    socket_ = listener_ = INVALID_SOCKET;
+}

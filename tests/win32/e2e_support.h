@@ -1,0 +1,77 @@
+#pragma once
+// Helpers for the end-to-end tests: real norrik.exe processes driven from
+// outside with window messages, and a peer of our own that speaks the wire
+// protocol byte by byte over WinSock on 127.0.0.1. Every wait is bounded,
+// and every process a test started is ended when its Program goes.
+#include <winsock2.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <string>
+
+// How long any one expected thing may take to show before a test gives up.
+constexpr DWORD E2E_WAIT = 10000;
+
+// Wire bytes of one message, padded with zeros to whole 10-byte blocks.
+std::string ChatMessage(const std::string& text);
+std::string ControlMessage(char code, const std::string& text);
+
+// One running norrik.exe with the given nickname in its settings.
+class Program {
+public:
+    explicit Program(const char* nickname);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool started() const { return window_ != nullptr && history_ != nullptr; }
+    HWND window() const { return window_; }
+
+    std::string History() const;
+    // Waits until the history holds part at least count times; returns
+    // whether it did. The history as it stood last is kept in lastHistory.
+    bool WaitForHistory(const std::string& part, int count = 1);
+    std::string lastHistory;
+
+    // A menu or toolbar command, posted: some open modal dialogs.
+    void Command(int id) const;
+    // Opens Connect to, types host and presses OK; true once the dialog has
+    // closed again.
+    bool ConnectThroughDialog(const char* host);
+    bool ButtonEnabled(int id) const;
+    // Closes the window as its close box does; true and the exit code once
+    // the process has ended.
+    bool CloseAndWait(DWORD* exitCode);
+
+private:
+    PROCESS_INFORMATION process_ = {};
+    HWND window_ = nullptr;
+    HWND history_ = nullptr;
+    HWND toolbar_ = nullptr;
+};
+
+// The test's own end of a connection.
+class RawPeer {
+public:
+    RawPeer();
+    ~RawPeer();
+    RawPeer(const RawPeer&) = delete;
+    RawPeer& operator=(const RawPeer&) = delete;
+
+    bool Connect(uint16_t port);  // to 127.0.0.1
+    bool Listen(uint16_t port);   // on 127.0.0.1
+    bool Accept();                // waits for the one connection
+    bool Send(const std::string& bytes);
+    // Reads until count bytes have come, the peer has closed, or the wait is
+    // over; returns what came.
+    std::string Read(size_t count);
+    // Reads until the peer closes (recv returns 0); closed says whether it
+    // did within the wait.
+    std::string ReadUntilClosed(bool* closed);
+    void Close();
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    SOCKET listener_ = INVALID_SOCKET;
+};
