@@ -309,3 +309,27 @@ void RawPeer::Close() {
     if (listener_ != INVALID_SOCKET) closesocket(listener_);
     socket_ = listener_ = INVALID_SOCKET;
 }
+
+namespace {
+
+BOOL CALLBACK FindInputLine(HWND window, LPARAM context) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "EDIT") == 0 && !(GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE)) {
+        *reinterpret_cast<HWND*>(context) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+bool Program::Type(const std::string& line) const {
+    HWND input = nullptr;
+    EnumChildWindows(window_, FindInputLine, reinterpret_cast<LPARAM>(&input));
+    if (!input) return false;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(input, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()), SMTO_ABORTIFHUNG,
+                               2000, &result) &&
+           SendMessageTimeoutA(input, WM_KEYDOWN, VK_RETURN, 1, SMTO_ABORTIFHUNG, 2000, &result);
+}

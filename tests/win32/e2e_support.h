@@ -40,6 +40,8 @@ public:
     // closed again.
     bool ConnectThroughDialog(const char* host);
     bool ButtonEnabled(int id) const;
+    // Puts line into the input line and presses Enter there, as typing would.
+    bool Type(const std::string& line) const;
     // Closes the window as its close box does; true and the exit code once
     // the process has ended.
     bool CloseAndWait(DWORD* exitCode);
