@@ -6,8 +6,6 @@
 
 namespace {
 
-const char* const SERVER_STARTED = "Server started...\r\n\r\n***Your IP number is: ";
-
 // A top-level window with exactly this title, waited for.
 HWND WaitForWindow(const char* title) {
     DWORD start = GetTickCount();
@@ -30,8 +28,7 @@ std::string TextOf(HWND control) {
 TEST(ConversationTest, TwoUsersChatUseCommandsAndAnswerAPopup) {
     Program alice("Alice");
     ASSERT_TRUE(alice.started());
-    alice.Command(IDM_START_SERVER);
-    ASSERT_TRUE(alice.WaitForHistory(SERVER_STARTED)) << alice.lastHistory;
+    ASSERT_NO_FATAL_FAILURE(StartServing(alice));
     Program bob("Bob");
     ASSERT_TRUE(bob.started());
     ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));

@@ -1,5 +1,7 @@
 #include "win32/e2e_support.h"
 
+#include <gtest/gtest.h>
+
 #include <ws2tcpip.h>
 
 #include <cstring>
@@ -332,4 +334,17 @@ bool Program::Type(const std::string& line) const {
     return SendMessageTimeoutA(input, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()), SMTO_ABORTIFHUNG,
                                2000, &result) &&
            SendMessageTimeoutA(input, WM_KEYDOWN, VK_RETURN, 1, SMTO_ABORTIFHUNG, 2000, &result);
+}
+
+const std::string STARTUP =
+    "Trying to initialize WinSock 1.1...\r\n"
+    "Confirming that WinSock supports 1.1\r\n"
+    "WinSock 1.1 started successfully\r\n"
+    "WinSock 2.0  Running\r\n";
+const std::string SERVER_STARTED = "Server started...\r\n\r\n***Your IP number is: ";
+
+void StartServing(Program& program) {
+    program.Command(IDM_START_SERVER);
+    ASSERT_TRUE(program.WaitForHistory(SERVER_STARTED)) << program.lastHistory;
+    ASSERT_TRUE(program.WaitForHistory("\r\n", 7)) << "the address line is complete: " << program.lastHistory;
 }

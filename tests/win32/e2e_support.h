@@ -13,6 +13,10 @@
 // How long any one expected thing may take to show before a test gives up.
 constexpr DWORD E2E_WAIT = 10000;
 
+// The history lines every copy starts with, and the start of the server's.
+extern const std::string STARTUP;
+extern const std::string SERVER_STARTED;
+
 // Wire bytes of one message, padded with zeros to whole 10-byte blocks.
 std::string ChatMessage(const std::string& text);
 std::string ControlMessage(char code, const std::string& text);
@@ -77,3 +81,7 @@ private:
     SOCKET socket_ = INVALID_SOCKET;
     SOCKET listener_ = INVALID_SOCKET;
 };
+
+// A copy that listens, with its start-up and server lines shown; fails the
+// test (fatally) when they do not come.
+void StartServing(Program& program);

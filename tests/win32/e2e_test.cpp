@@ -15,13 +15,6 @@ namespace {
 
 constexpr uint16_t PORT = 6374;
 
-const std::string STARTUP =
-    "Trying to initialize WinSock 1.1...\r\n"
-    "Confirming that WinSock supports 1.1\r\n"
-    "WinSock 1.1 started successfully\r\n"
-    "WinSock 2.0  Running\r\n";
-const std::string SERVER_STARTED = "Server started...\r\n\r\n***Your IP number is: ";
-
 std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
 std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
@@ -38,11 +31,17 @@ std::string WithoutAddress(const std::string& history) {
     return history.substr(0, from) + "<address>" + history.substr(end);
 }
 
-// A copy that listens, with its start-up and server lines shown.
-void StartServing(Program& program) {
-    program.Command(IDM_START_SERVER);
-    ASSERT_TRUE(program.WaitForHistory(SERVER_STARTED)) << program.lastHistory;
-    ASSERT_TRUE(program.WaitForHistory("\r\n", 7)) << "the address line is complete: " << program.lastHistory;
+
+// A raw peer joins the copy serving as Alice and reads her greeting.
+void JoinAlice(RawPeer& peer) {
+    ASSERT_TRUE(peer.Connect(PORT));
+    ASSERT_EQ(peer.Read(10), Hello("Alice"));
+}
+
+// The raw peer greets under name, and the copy shows it.
+void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
+    ASSERT_TRUE(peer.Send(Hello(name)));
+    ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
 }
 
 TEST(EndToEndTest, TwoCopiesConnectByAddressAndByNameGreetAndPart) {
@@ -130,10 +129,8 @@ TEST(EndToEndTest, PeerThatClosesWithoutAQuitMessageIsAReset) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT));
-    ASSERT_EQ(peer.Read(10), Hello("Alice"));
-    ASSERT_TRUE(peer.Send(Hello("Gone")));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Gone.\r\n"));
+    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
+    ASSERT_NO_FATAL_FAILURE(GreetAs(peer, alice, "Gone"));
     peer.Close();
     ASSERT_TRUE(alice.WaitForHistory("***Gone has quit(Connection reset)\r\n")) << alice.lastHistory;
     EXPECT_FALSE(alice.ButtonEnabled(IDT_SEND_POPUP));
@@ -144,10 +141,8 @@ TEST(EndToEndTest, StopServerPutsOneQuitMessageOnTheWireBeforeTheClose) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT));
-    ASSERT_EQ(peer.Read(10), Hello("Alice"));
-    ASSERT_TRUE(peer.Send(Hello("Raw")));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Raw.\r\n"));
+    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
+    ASSERT_NO_FATAL_FAILURE(GreetAs(peer, alice, "Raw"));
 
     alice.Command(IDM_STOP_SERVER);
     bool closed = false;
@@ -205,8 +200,7 @@ TEST(EndToEndTest, ExitWithAPeerConnectedSendsOneQuitMessage) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT));
-    ASSERT_EQ(peer.Read(10), Hello("Alice"));
+    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
     DWORD exitCode = 99;
     ASSERT_TRUE(alice.CloseAndWait(&exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -220,10 +214,8 @@ TEST(EndToEndTest, ClientThatKnocksWhileServingIsTakenOnceThePeerHasLeft) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer first;
-    ASSERT_TRUE(first.Connect(PORT));
-    ASSERT_EQ(first.Read(10), Hello("Alice"));
-    ASSERT_TRUE(first.Send(Hello("One")));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to One.\r\n"));
+    ASSERT_NO_FATAL_FAILURE(JoinAlice(first));
+    ASSERT_NO_FATAL_FAILURE(GreetAs(first, alice, "One"));
 
     // The connection completes in the backlog; its greeting waits there.
     RawPeer second;
