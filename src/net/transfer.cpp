@@ -151,18 +151,30 @@ void ReceiveBlock(SocketHandle socket) {
     size_t count = static_cast<size_t>(received) > WIRE_BLOCK ? WIRE_BLOCK : static_cast<size_t>(received);
 
     const size_t stored = incomingBuffer.writePosition;
-    size_t terminator = FindTerminator(block, count);
+    // No message starts with a zero byte: between messages only the
+    // sender's padding can. A read that ended on a terminator before the
+    // end of its block leaves that padding for the next read, and taking it
+    // for the start of the next message would lose that message.
+    const char* bytes = block;
+    if (stored == 0) {
+        while (count > 0 && *bytes == '\0') {
+            ++bytes;
+            --count;
+        }
+        if (count == 0) return;
+    }
+    size_t terminator = FindTerminator(bytes, count);
     if (terminator != NOT_FOUND && terminator < MESSAGE_BUFFER_SIZE) {
         // The message ends at the 0x0C, which the zero replaces; the 0x0D
         // and whatever followed it in this read are dropped with the padding.
-        if (terminator > stored) std::memcpy(incomingBuffer.storage + stored, block, terminator - stored);
+        if (terminator > stored) std::memcpy(incomingBuffer.storage + stored, bytes, terminator - stored);
         incomingBuffer.storage[terminator] = '\0';
         receivedMessageHandler(incomingBuffer.storage);
         EmptyIncoming();
         return;
     }
     if (stored + count <= MESSAGE_BUFFER_SIZE) {
-        std::memcpy(incomingBuffer.storage + stored, block, count);
+        std::memcpy(incomingBuffer.storage + stored, bytes, count);
         incomingBuffer.writePosition = stored + count;
         return;
     }

@@ -555,18 +555,27 @@ TEST_F(TransferTest, TerminatorAtTheVeryStartIsAnEmptyMessage) {
     EXPECT_EQ(arrivals[0].message, "");
 }
 
-TEST_F(TransferTest, ShortReadEndingOnTheTerminatorPutsTheRestOfItsBlockBeforeTheNextMessage) {
-    // The peer sent "hi" and then the nickname Bob, each as one whole block.
+TEST_F(TransferTest, PaddingLeftByAShortReadIsNotTakenForTheNextMessage) {
+    // The peer sent "hi" and then the nickname Bob, each as one whole block,
+    // but the first read ended on the terminator.
     fakeSocket.Feed(DataChunk(Hex("01 68 69 0C 0D")));
     fakeSocket.Feed(DataChunk(Hex("00 00 00 00 00 02 04 42 6F 62")));
     fakeSocket.Feed(DataChunk(Hex("0C 0D 00 00 00")));
     ReadAll();
-    ASSERT_EQ(arrivals.size(), 2u);
-    EXPECT_EQ(arrivals[0].message, "\x01hi");
-    // The leftover padding stands first: the handler sees an empty string.
-    EXPECT_EQ(arrivals[1].message, "");
-    EXPECT_EQ(arrivals[1].storage.substr(0, 11), Hex("00 00 00 00 00 02 04 42 6F 62 00"));
+    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01hi", "\x02\x04" "Bob"}));
     EXPECT_TRUE(AllZero(IncomingStorage()));
+}
+
+TEST_F(TransferTest, ZerosBetweenMessagesAreSkippedInReadsOfAnySize) {
+    fakeSocket.Feed(DataChunk(Zeros(10)));
+    fakeSocket.Feed(DataChunk(Zeros(3)));
+    fakeSocket.Feed(DataChunk(Hex("00 01 6F 6B 0C 0D 00 00")));
+    fakeSocket.Feed(DataChunk(Hex("00 00 00 00 01 00 6C 6F 73 74")));
+    fakeSocket.Feed(DataChunk(Hex("0C 0D")));
+    ReadAll();
+    // Inside a message a zero is kept: it ends the text the handler sees.
+    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01ok", "\x01"}));
+    EXPECT_EQ(fakeHistory.text, "");
 }
 
 TEST_F(TransferTest, BytesOfTheNextMessageInTheTerminatorsReadAreDiscarded) {
@@ -644,10 +653,9 @@ TEST_F(TransferTest, TerminatorPastTheEndOfTheStorageIsAnOverflow) {
     EXPECT_EQ(ArrivedMessages(), std::vector<std::string>{"\x02\x04" "Bob"});
 }
 
-TEST_F(TransferTest, FullSizeMessageAfterLeftoverPaddingIsDiscardedNotOverrun) {
+TEST_F(TransferTest, FullSizeMessageAfterLeftoverPaddingStillArrivesWhole) {
     // A one-byte read of a straddling 0x0D leaves nine padding bytes in
-    // front of the next message; the longest message no longer fits after
-    // them.
+    // front of the longest message, which fits only without them.
     std::string text = TextOf(500);
     std::string wire = ControlMessage(CTRL_POPUP, text) + Zeros(6);
     fakeSocket.Feed(DataChunk(Hex("01 61 62 63 64 65 66 67 68 0C")));
@@ -655,8 +663,9 @@ TEST_F(TransferTest, FullSizeMessageAfterLeftoverPaddingIsDiscardedNotOverrun) {
     fakeSocket.Feed(DataChunk(Zeros(9) + wire));
     fakeSocket.Feed(DataChunk(Hex("01 6F 6B 0C 0D 00 00 00 00 00")));
     ReadAll();
-    EXPECT_EQ(fakeHistory.text, RECEIVE_OVERFLOW_LINE);
-    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01" "abcdefgh", "\x01ok"}));
+    EXPECT_EQ(fakeHistory.text, "");
+    EXPECT_EQ(ArrivedMessages(),
+              (std::vector<std::string>{"\x01" "abcdefgh", std::string("\x02\x10") + text, "\x01ok"}));
 }
 
 // ------------------------------------------------------------- round trips

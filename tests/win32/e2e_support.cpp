@@ -97,12 +97,6 @@ BOOL CALLBACK FindConnectDialog(HWND window, LPARAM context) {
     return TRUE;
 }
 
-size_t Occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
-    return count;
-}
-
 bool Elapsed(DWORD start) { return GetTickCount() - start >= E2E_WAIT; }
 
 // WinSock for the test's own peer, started once for the process.
@@ -136,13 +130,42 @@ bool Readable(SOCKET socket, DWORD start) {
     return false;
 }
 
+struct TitleSearch {
+    DWORD processId;
+    const std::string* titleStart;
+    HWND found;
+};
+
+// Top-level windows come in Z order, the topmost first: the first match is
+// the newest window that was brought to the front.
+BOOL CALLBACK FindTitledWindow(HWND window, LPARAM context) {
+    TitleSearch* search = reinterpret_cast<TitleSearch*>(context);
+    char title[128] = "";
+    GetWindowTextA(window, title, sizeof title);
+    if (OwnedBy(window, search->processId) && IsWindowVisible(window) &&
+        std::string(title).compare(0, search->titleStart->size(), *search->titleStart) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
 
 std::string ChatMessage(const std::string& text) { return Padded("\x01" + text); }
 
 std::string ControlMessage(char code, const std::string& text) {
     return Padded(std::string("\x02") + code + text);
 }
+
+std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
+std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
 // ------------------------------------------------------------------ Program
 
@@ -237,6 +260,35 @@ bool Program::CloseAndWait(DWORD* exitCode) {
     return true;
 }
 
+bool Program::Responsive() const {
+    if (!process_.hProcess || WaitForSingleObject(process_.hProcess, 0) != WAIT_TIMEOUT) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
+}
+
+std::string Program::WaitForWindowText(const std::string& titleStart, std::string* title) const {
+    TitleSearch search{process_.dwProcessId, &titleStart, nullptr};
+    DWORD start = GetTickCount();
+    while (!search.found && !Elapsed(start)) {
+        EnumWindows(FindTitledWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.found) Sleep(20);
+    }
+    if (!search.found) return "";
+    char text[1001] = "";
+    if (title) {
+        char caption[128] = "";
+        GetWindowTextA(search.found, caption, sizeof caption);
+        *title = caption;
+    }
+    HWND field = ChildOfClass(search.found, "EDIT", 0);
+    DWORD_PTR copied = 0;
+    if (!field || !SendMessageTimeoutA(field, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                                       SMTO_ABORTIFHUNG, 2000, &copied)) {
+        return "";
+    }
+    return std::string(text, copied);
+}
+
 // ------------------------------------------------------------------ RawPeer
 
 RawPeer::RawPeer() { StartWinSockOnce(); }
@@ -244,14 +296,14 @@ RawPeer::RawPeer() { StartWinSockOnce(); }
 RawPeer::~RawPeer() { Close(); }
 
 bool RawPeer::Connect(uint16_t port) {
-    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket_ == INVALID_SOCKET) return false;
     sockaddr_in where = Loopback(port);
     return connect(socket_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
 }
 
 bool RawPeer::Listen(uint16_t port) {
-    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (listener_ == INVALID_SOCKET) return false;
     BOOL reuse = TRUE;
     setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
@@ -272,6 +324,17 @@ bool RawPeer::Send(const std::string& bytes) {
         int n = send(socket_, bytes.data() + sent, static_cast<int>(bytes.size() - sent), 0);
         if (n <= 0) return false;
         sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool RawPeer::SendInPieces(const std::string& bytes, size_t pieceSize) {
+    BOOL noDelay = TRUE;
+    setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    for (size_t at = 0; at < bytes.size(); at += pieceSize) {
+        if (!Send(bytes.substr(at, pieceSize))) return false;
+        // Long enough for the other side to read each piece on its own.
+        Sleep(2);
     }
     return true;
 }
@@ -304,6 +367,13 @@ std::string RawPeer::ReadUntilClosed(bool* closed) {
         bytes.append(block, static_cast<size_t>(n));
     }
     return bytes;
+}
+
+void RawPeer::Reset() {
+    if (socket_ == INVALID_SOCKET) return;
+    linger abort = {1, 0};
+    setsockopt(socket_, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    Close();
 }
 
 void RawPeer::Close() {
@@ -347,4 +417,14 @@ void StartServing(Program& program) {
     program.Command(IDM_START_SERVER);
     ASSERT_TRUE(program.WaitForHistory(SERVER_STARTED)) << program.lastHistory;
     ASSERT_TRUE(program.WaitForHistory("\r\n", 7)) << "the address line is complete: " << program.lastHistory;
+}
+
+void JoinServer(RawPeer& peer, const std::string& serverName) {
+    ASSERT_TRUE(peer.Connect(PORT));
+    ASSERT_EQ(peer.Read(10), Hello(serverName));
+}
+
+void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
+    ASSERT_TRUE(peer.Send(Hello(name)));
+    ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
 }

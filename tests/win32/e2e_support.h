@@ -13,6 +13,9 @@
 // How long any one expected thing may take to show before a test gives up.
 constexpr DWORD E2E_WAIT = 10000;
 
+// The port every copy serves on and connects to.
+constexpr uint16_t PORT = 6374;
+
 // The history lines every copy starts with, and the start of the server's.
 extern const std::string STARTUP;
 extern const std::string SERVER_STARTED;
@@ -20,6 +23,11 @@ extern const std::string SERVER_STARTED;
 // Wire bytes of one message, padded with zeros to whole 10-byte blocks.
 std::string ChatMessage(const std::string& text);
 std::string ControlMessage(char code, const std::string& text);
+std::string Hello(const std::string& name);
+std::string Quit(const std::string& reason);
+
+// How often part occurs in text, counting only whole, separate occurrences.
+size_t Occurrences(const std::string& text, const std::string& part);
 
 // One running norrik.exe with the given nickname in its settings.
 class Program {
@@ -49,6 +57,13 @@ public:
     // Closes the window as its close box does; true and the exit code once
     // the process has ended.
     bool CloseAndWait(DWORD* exitCode);
+    // Whether the process still runs and its window answers a message.
+    bool Responsive() const;
+    // The text of the newest visible window of this process whose title
+    // starts with titleStart (up to 1000 characters of its first edit field),
+    // waited for; empty when none showed.
+    std::string WaitForWindowText(const std::string& titleStart, std::string* title = nullptr) const;
+    HANDLE process() const { return process_.hProcess; }
 
 private:
     PROCESS_INFORMATION process_ = {};
@@ -69,6 +84,9 @@ public:
     bool Listen(uint16_t port);   // on 127.0.0.1
     bool Accept();                // waits for the one connection
     bool Send(const std::string& bytes);
+    // Sends bytes a piece of pieceSize at a time, each in a segment of its
+    // own, so that the other side reads them piece by piece.
+    bool SendInPieces(const std::string& bytes, size_t pieceSize);
     // Reads until count bytes have come, the peer has closed, or the wait is
     // over; returns what came.
     std::string Read(size_t count);
@@ -76,6 +94,9 @@ public:
     // did within the wait.
     std::string ReadUntilClosed(bool* closed);
     void Close();
+    // Closes with a reset (RST) instead of the orderly close.
+    void Reset();
+    SOCKET handle() const { return socket_; }
 
 private:
     SOCKET socket_ = INVALID_SOCKET;
@@ -85,3 +106,7 @@ private:
 // A copy that listens, with its start-up and server lines shown; fails the
 // test (fatally) when they do not come.
 void StartServing(Program& program);
+// A raw peer joins a serving copy and reads its greeting under serverName.
+void JoinServer(RawPeer& peer, const std::string& serverName);
+// The raw peer greets under name, and the copy shows it.
+void GreetAs(RawPeer& peer, Program& program, const std::string& name);

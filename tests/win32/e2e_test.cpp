@@ -13,11 +13,6 @@
 
 namespace {
 
-constexpr uint16_t PORT = 6374;
-
-std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
-std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
-
 // The history with the local address, which differs from machine to
 // machine, replaced by "<address>"; empty when the line is not there.
 std::string WithoutAddress(const std::string& history) {
@@ -31,18 +26,6 @@ std::string WithoutAddress(const std::string& history) {
     return history.substr(0, from) + "<address>" + history.substr(end);
 }
 
-
-// A raw peer joins the copy serving as Alice and reads her greeting.
-void JoinAlice(RawPeer& peer) {
-    ASSERT_TRUE(peer.Connect(PORT));
-    ASSERT_EQ(peer.Read(10), Hello("Alice"));
-}
-
-// The raw peer greets under name, and the copy shows it.
-void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
-    ASSERT_TRUE(peer.Send(Hello(name)));
-    ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
-}
 
 TEST(EndToEndTest, TwoCopiesConnectByAddressAndByNameGreetAndPart) {
     Program alice("Alice");
@@ -129,7 +112,7 @@ TEST(EndToEndTest, PeerThatClosesWithoutAQuitMessageIsAReset) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
+    ASSERT_NO_FATAL_FAILURE(JoinServer(peer, "Alice"));
     ASSERT_NO_FATAL_FAILURE(GreetAs(peer, alice, "Gone"));
     peer.Close();
     ASSERT_TRUE(alice.WaitForHistory("***Gone has quit(Connection reset)\r\n")) << alice.lastHistory;
@@ -141,7 +124,7 @@ TEST(EndToEndTest, StopServerPutsOneQuitMessageOnTheWireBeforeTheClose) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
+    ASSERT_NO_FATAL_FAILURE(JoinServer(peer, "Alice"));
     ASSERT_NO_FATAL_FAILURE(GreetAs(peer, alice, "Raw"));
 
     alice.Command(IDM_STOP_SERVER);
@@ -200,7 +183,7 @@ TEST(EndToEndTest, ExitWithAPeerConnectedSendsOneQuitMessage) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer peer;
-    ASSERT_NO_FATAL_FAILURE(JoinAlice(peer));
+    ASSERT_NO_FATAL_FAILURE(JoinServer(peer, "Alice"));
     DWORD exitCode = 99;
     ASSERT_TRUE(alice.CloseAndWait(&exitCode));
     EXPECT_EQ(exitCode, 0u);
@@ -214,7 +197,7 @@ TEST(EndToEndTest, ClientThatKnocksWhileServingIsTakenOnceThePeerHasLeft) {
     ASSERT_TRUE(alice.started());
     StartServing(alice);
     RawPeer first;
-    ASSERT_NO_FATAL_FAILURE(JoinAlice(first));
+    ASSERT_NO_FATAL_FAILURE(JoinServer(first, "Alice"));
     ASSERT_NO_FATAL_FAILURE(GreetAs(first, alice, "One"));
 
     // The connection completes in the backlog; its greeting waits there.

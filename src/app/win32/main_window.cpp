@@ -179,6 +179,7 @@ int RunMessageLoop() {
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
+        FlushHistoryPaneIfDue();
     }
     return static_cast<int>(message.wParam);
 }

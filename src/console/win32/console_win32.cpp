@@ -1,5 +1,7 @@
 #include "console/win32/console_win32.h"
 
+#include <string>
+
 #include "console/history_pane.h"
 #include "console/input_line.h"
 #include "console/interpreter.h"
@@ -10,8 +12,55 @@ HWND inputLine = nullptr;
 namespace {
 
 WNDPROC previousInputLineProc = nullptr;
+WNDPROC previousHistoryPaneProc = nullptr;
+
+// Text appended at the end of the history that the control has not been
+// given yet. Every change of a visible edit control repaints its scroll bar
+// at once, which costs milliseconds under Wine, so lines that arrive in a
+// burst are handed over together. Nobody can tell: the control takes the
+// text before it handles any other message, and at the latest after
+// HISTORY_FLUSH_MS.
+std::string pendingHistory;
+DWORD pendingSince = 0;
+// The caller asked for the selection at the end of the text, pending text
+// included: what it replaces the selection with is appended.
+bool selectionAtEnd = false;
+
+constexpr UINT_PTR HISTORY_FLUSH_TIMER = 1;
+constexpr DWORD HISTORY_FLUSH_MS = 50;
+
+LRESULT CallHistoryPane(UINT message, WPARAM wParam, LPARAM lParam) {
+    return CallWindowProcA(previousHistoryPaneProc, historyPane, message, wParam, lParam);
+}
+
+void CALLBACK HistoryFlushTick(HWND, UINT, UINT_PTR, DWORD) { FlushHistoryPane(); }
+
+LRESULT CALLBACK HistoryPaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Whoever reads, paints or scrolls the pane sees every line appended so
+    // far.
+    FlushHistoryPane();
+    return CallWindowProcA(previousHistoryPaneProc, window, message, wParam, lParam);
+}
 
 }  // namespace
+
+void FlushHistoryPane() {
+    if (!historyPane || pendingHistory.empty()) return;
+    KillTimer(historyPane, HISTORY_FLUSH_TIMER);
+    // Taken out first: the calls below come back through HistoryPaneProc.
+    std::string text;
+    text.swap(pendingHistory);
+    LRESULT end = CallHistoryPane(WM_GETTEXTLENGTH, 0, 0);
+    CallHistoryPane(EM_SETSEL, static_cast<WPARAM>(end), end);
+    CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void FlushHistoryPaneIfDue() {
+    if (pendingHistory.empty()) return;
+    MSG waiting;
+    bool idle = !PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
+    if (idle || GetTickCount() - pendingSince >= HISTORY_FLUSH_MS) FlushHistoryPane();
+}
 
 HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height) {
     historyPane = CreateWindowExA(
@@ -19,6 +68,14 @@ HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height) {
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_READONLY | ES_AUTOVSCROLL | ES_MULTILINE, x, y, width,
         height, parent, nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
         nullptr);
+    if (!historyPane) return nullptr;
+    // An edit control takes 30,000 characters (32,767 on Windows) unless
+    // told otherwise, and then drops every further line without a word.
+    SendMessageA(historyPane, EM_LIMITTEXT, 0, 0);
+    pendingHistory.clear();
+    selectionAtEnd = false;
+    previousHistoryPaneProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(historyPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HistoryPaneProc)));
     return historyPane;
 }
 
@@ -49,19 +106,36 @@ LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 bool HistoryPaneExists() { return historyPane != nullptr; }
 
 size_t HistoryPaneTextLength() {
-    return static_cast<size_t>(SendMessageA(historyPane, WM_GETTEXTLENGTH, 0, 0));
+    return static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + pendingHistory.size();
 }
 
 void HistoryPaneSetSelection(size_t start, size_t end) {
-    SendMessageA(historyPane, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
+    size_t length = HistoryPaneTextLength();
+    selectionAtEnd = start == length && end == length;
+    if (selectionAtEnd) return;
+    FlushHistoryPane();
+    CallHistoryPane(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
 }
 
 void HistoryPaneReplaceSelection(const char* text) {
-    SendMessageA(historyPane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+    if (!selectionAtEnd) {
+        FlushHistoryPane();
+        CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
+        return;
+    }
+    if (pendingHistory.empty()) {
+        pendingSince = GetTickCount();
+        // The timer shows the text while a modal loop runs instead of ours.
+        SetTimer(historyPane, HISTORY_FLUSH_TIMER, HISTORY_FLUSH_MS, HistoryFlushTick);
+    }
+    pendingHistory += text;
 }
 
 void HistoryPaneSetText(const char* text) {
-    SendMessageA(historyPane, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    pendingHistory.clear();
+    selectionAtEnd = false;
+    KillTimer(historyPane, HISTORY_FLUSH_TIMER);
+    CallHistoryPane(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
 size_t ReadInputLine(char* buffer, size_t size) {
