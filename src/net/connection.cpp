@@ -230,7 +230,9 @@ void OnConnectDone(SocketHandle socket, uint32_t error) {
     AppendHistory("***Error: Unable to connect\r\n");
     ResetClientControls();
     CloseConnectionSocket();
-    PrintLastSocketError();
+    // The notification carries why the connection failed; the thread's own
+    // last error belongs to whatever call failed last, often none (0).
+    PrintSocketError(static_cast<int>(error));
 }
 
 }  // namespace
@@ -545,8 +547,10 @@ intptr_t OnConnectionEvent(SocketHandle socket, uint32_t eventWord) {
     }
 }
 
-void PrintLastSocketError() {
+void PrintLastSocketError() { PrintSocketError(LastSocketError()); }
+
+void PrintSocketError(int error) {
     char line[ERROR_LINE_SIZE];
-    std::snprintf(line, sizeof line, "***Last error number is: %d", LastSocketError());
+    std::snprintf(line, sizeof line, "***Last error number is: %d", error);
     AppendHistory(line);
 }

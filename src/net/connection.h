@@ -24,6 +24,9 @@ bool OpenConnection(uint32_t address);
 void PrintLocalAddress();
 // "***Last error number is: " and WinSock's last error, without a line end.
 void PrintLastSocketError();
+// The same line for an error number the caller has, such as the one a
+// notification carried.
+void PrintSocketError(int error);
 
 // Handlers of the private socket messages; event word = lParam.
 intptr_t OnListenEvent(SocketHandle socket, uint32_t eventWord);

@@ -833,12 +833,14 @@ TEST_F(ConnectionTest, SuccessfulFdConnectMakesAClientAndGreets) {
     EXPECT_TRUE(fakeControls.empty());
 }
 
-TEST_F(ConnectionTest, FailedFdConnectShowsTheLastErrorNotTheEventsError) {
+TEST_F(ConnectionTest, FailedFdConnectShowsTheEventsErrorNotAnUnrelatedLastError) {
     Connecting();
-    fakeSocket.lastError = 10060;
+    // Nothing failed on the thread itself: its last error says nothing
+    // about why the connection was refused.
+    fakeSocket.lastError = 0;
     QueueConnectionEvent(FIRST, SOCKET_EVENT_CONNECT, 10061);
     DispatchQueue();
-    EXPECT_EQ(fakeHistory.appends, (Lines{"***Error: Unable to connect\r\n", "***Last error number is: 10060"}));
+    EXPECT_EQ(fakeHistory.appends, (Lines{"***Error: Unable to connect\r\n", "***Last error number is: 10061"}));
     EXPECT_EQ(fakeControls, RESET_CLIENT_CONTROLS);
     EXPECT_EQ(fakeNetwork.calls, (Lines{"close 100", "post connection 100 " + MARKER}));
     EXPECT_EQ(connectionState.connSocket, NO_SOCKET);

@@ -169,8 +169,11 @@ std::string Quit(const std::string& reason) { return ControlMessage('\x40', reas
 
 // ------------------------------------------------------------------ Program
 
-Program::Program(const char* nickname) {
+Program::Program(const char* nickname) : Program(nickname, nullptr, true) {}
+
+Program::Program(const char* nickname, void (*prepare)(), bool waitForWindow) {
     StoreNickname(nickname);
+    if (prepare) prepare();
     std::string path = ProgramPath();
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -178,17 +181,22 @@ Program::Program(const char* nickname) {
         process_ = {};
         return;
     }
+    if (waitForWindow) WaitUntilStarted();
+}
+
+bool Program::WaitUntilStarted() {
+    if (!process_.hProcess) return false;
     DWORD start = GetTickCount();
     while (!window_ && !Elapsed(start)) {
         window_ = FindMainWindow(process_.dwProcessId);
         if (!window_) Sleep(30);
     }
-    if (!window_) return;
+    if (!window_) return false;
     history_ = ChildOfClass(window_, "EDIT", ES_MULTILINE);
     toolbar_ = ChildOfClass(window_, "ToolbarWindow32", 0);
     // The start-up lines are the last thing InitNetwork writes before the
     // window shows; wait for them so that every test starts from there.
-    WaitForHistory("Running\r\n");
+    return WaitForHistory("Running\r\n");
 }
 
 Program::~Program() {

@@ -33,6 +33,14 @@ size_t Occurrences(const std::string& text, const std::string& part);
 class Program {
 public:
     explicit Program(const char* nickname);
+    // The same, with prepare run between storing the nickname and starting
+    // the process; the main window is not waited for when waitForWindow is
+    // false (a message box may stand in front of it).
+    Program(const char* nickname, void (*prepare)(), bool waitForWindow);
+    // Waits for the main window and the start-up lines, as the plain
+    // constructor does.
+    bool WaitUntilStarted();
+    DWORD id() const { return process_.dwProcessId; }
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
