@@ -274,13 +274,13 @@ bool Program::Responsive() const {
     return SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored) != 0;
 }
 
-std::string Program::WaitForWindowText(const std::string& titleStart, std::string* title) const {
+std::string Program::WaitForWindowText(const std::string& titleStart, std::string* title, DWORD wait) const {
     TitleSearch search{process_.dwProcessId, &titleStart, nullptr};
     DWORD start = GetTickCount();
-    while (!search.found && !Elapsed(start)) {
+    do {
         EnumWindows(FindTitledWindow, reinterpret_cast<LPARAM>(&search));
         if (!search.found) Sleep(20);
-    }
+    } while (!search.found && GetTickCount() - start < wait);
     if (!search.found) return "";
     char text[1001] = "";
     if (title) {

@@ -69,8 +69,9 @@ public:
     bool Responsive() const;
     // The text of the newest visible window of this process whose title
     // starts with titleStart (up to 1000 characters of its first edit field),
-    // waited for; empty when none showed.
-    std::string WaitForWindowText(const std::string& titleStart, std::string* title = nullptr) const;
+    // waited for up to wait ms; empty when none showed.
+    std::string WaitForWindowText(const std::string& titleStart, std::string* title = nullptr,
+                                  DWORD wait = E2E_WAIT) const;
     HANDLE process() const { return process_.hProcess; }
 
 private:
