@@ -2,7 +2,9 @@
 // Helpers for the end-to-end tests: real norrik.exe processes driven from
 // outside with window messages, and a peer of our own that speaks the wire
 // protocol byte by byte over WinSock on 127.0.0.1. Every wait is bounded,
-// and every process a test started is ended when its Program goes.
+// and every process a test started is ended when its Program goes. The
+// benchmark programs (tests/bench/win32) drive the program with them too,
+// so nothing here uses GoogleTest but StartServing (e2e_serving.cpp).
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -16,6 +18,9 @@ constexpr DWORD E2E_WAIT = 10000;
 // The history lines every copy starts with, and the start of the server's.
 extern const std::string STARTUP;
 extern const std::string SERVER_STARTED;
+
+// The visible top-level window of the given class that the process owns.
+HWND VisibleWindowOf(DWORD processId, const char* className);
 
 // Wire bytes of one message, padded with zeros to whole 10-byte blocks.
 std::string ChatMessage(const std::string& text);
@@ -31,8 +36,13 @@ public:
 
     bool started() const { return window_ != nullptr && history_ != nullptr; }
     HWND window() const { return window_; }
+    HANDLE process() const { return process_.hProcess; }
+    DWORD processId() const { return process_.dwProcessId; }
 
     std::string History() const;
+    // The history's length alone: one round trip to the program, cheaper
+    // than its text.
+    size_t HistoryLength() const;
     // Waits until the history holds part at least count times; returns
     // whether it did. The history as it stood last is kept in lastHistory.
     bool WaitForHistory(const std::string& part, int count = 1);
@@ -40,12 +50,18 @@ public:
 
     // A menu or toolbar command, posted: some open modal dialogs.
     void Command(int id) const;
+    // A visible dialog of the program whose caption starts so; null when
+    // none showed within the wait.
+    HWND WaitForDialog(const char* titleStart) const;
     // Opens Connect to, types host and presses OK; true once the dialog has
     // closed again.
     bool ConnectThroughDialog(const char* host);
     bool ButtonEnabled(int id) const;
     // Puts line into the input line and presses Enter there, as typing would.
     bool Type(const std::string& line) const;
+    // Type in its two steps, for timing the Enter alone.
+    bool FillInputLine(const std::string& line) const;
+    bool PressEnter() const;
     // Closes the window as its close box does; true and the exit code once
     // the process has ended.
     bool CloseAndWait(DWORD* exitCode);
@@ -55,6 +71,7 @@ private:
     HWND window_ = nullptr;
     HWND history_ = nullptr;
     HWND toolbar_ = nullptr;
+    HWND input_ = nullptr;
 };
 
 // The test's own end of a connection.
@@ -69,6 +86,8 @@ public:
     bool Listen(uint16_t port);   // on 127.0.0.1
     bool Accept();                // waits for the one connection
     bool Send(const std::string& bytes);
+    // TCP_NODELAY on the connected socket: true turns Nagle's algorithm off.
+    bool SendAtOnce(bool atOnce);
     // Reads until count bytes have come, the peer has closed, or the wait is
     // over; returns what came.
     std::string Read(size_t count);
