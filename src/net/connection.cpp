@@ -160,6 +160,8 @@ intptr_t AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
         AppendHistory("Unable to accept connection from client!!\r\n");
         return -1;
     }
+    // Before the greeting, which is the first message sent on it.
+    SendBlocksAtOnce(accepted);
     cs.connSocket = accepted;
     cs.serverHasPeer = 1;
     cs.peerQuitReceived = 0;
@@ -481,6 +483,7 @@ bool OpenConnection(uint32_t address) {
         return false;
     }
     cs.connSocket = connection;
+    SendBlocksAtOnce(connection);
     if (!BindSocket(connection, ANY_ADDRESS, 0)) {
         AppendHistory("***Error: Could not bind connection socket\r\n");
         ResetClientControls();

@@ -41,6 +41,12 @@ void SelectListenEvents(SocketHandle socket);
 void SelectConnectionEvents(SocketHandle socket);
 // accept asking for no peer address; NO_SOCKET on failure.
 SocketHandle AcceptOnSocket(SocketHandle listening);
+// Turns Nagle's algorithm off on a connection socket (TCP_NODELAY). The
+// engine hands WinSock one WIRE_BLOCK per send call, and with Nagle every
+// block after a message's first would wait for the peer's delayed
+// acknowledgement. The bytes and their order on the wire stay the same; a
+// failure is not reported, since it costs only time.
+void SendBlocksAtOnce(SocketHandle socket);
 // connect to AF_INET, address, port; false on failure (including the
 // would-block answer of a socket that does not block).
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port);

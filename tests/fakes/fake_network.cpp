@@ -147,6 +147,8 @@ SocketHandle AcceptOnSocket(SocketHandle listening) {
     return socket;
 }
 
+void SendBlocksAtOnce(SocketHandle socket) { Log("nodelay " + Number(socket)); }
+
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     Log("connect " + Number(socket) + " " + Dotted(address) + ":" + Number(port));
     if (fakeNetwork.connectError == 0) return true;

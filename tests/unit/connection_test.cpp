@@ -377,11 +377,68 @@ TEST_F(ConnectionTest, AcceptSelectsTheConnectionAndGreetsWithoutALine) {
     ClientKnocks();
     EXPECT_EQ(Flags(), SERVING);
     EXPECT_EQ(connectionState.peerQuitReceived, 0);
-    EXPECT_EQ(fakeNetwork.calls, (Lines{"accept 100 -> 104", "select connection 104"}));
+    EXPECT_EQ(fakeNetwork.calls, (Lines{"accept 100 -> 104", "nodelay 104", "select connection 104"}));
     EXPECT_EQ(fakeSocket.wire, Hello("Alice"));
     EXPECT_EQ(fakeSocket.sendSockets, std::vector<SocketHandle>{SECOND});
     EXPECT_TRUE(fakeHistory.appends.empty());
     EXPECT_TRUE(fakeControls.empty());
+}
+
+// Where a call stands in fakeNetwork.calls; calls.size() when it is not there.
+size_t PositionOf(const std::string& call) {
+    const Lines& calls = fakeNetwork.calls;
+    size_t at = 0;
+    while (at < calls.size() && calls[at] != call) ++at;
+    return at;
+}
+
+Lines NagleCalls() {
+    Lines found;
+    for (const std::string& call : fakeNetwork.calls) {
+        if (call.rfind("nodelay ", 0) == 0) found.push_back(call);
+    }
+    return found;
+}
+
+TEST_F(ConnectionTest, TheListeningSocketIsLeftAsItIs) {
+    Started();
+    ASSERT_TRUE(StartServer());
+    EXPECT_TRUE(NagleCalls().empty());
+}
+
+TEST_F(ConnectionTest, TheAcceptedSocketSendsItsBlocksAtOnceFromItsGreetingOn) {
+    Listening();
+    ClientKnocks();
+    EXPECT_EQ(NagleCalls(), Lines{"nodelay 104"}) << "for the accepted socket only, not the listening one";
+    // The greeting goes out once the connection events are selected.
+    EXPECT_LT(PositionOf("nodelay 104"), PositionOf("select connection 104"));
+    EXPECT_EQ(fakeSocket.wire, Hello("YourNickName"));
+}
+
+TEST_F(ConnectionTest, AFailedAcceptTurnsNothingOn) {
+    Listening();
+    fakeNetwork.acceptError = 10055;
+    ++fakeNetwork.waitingClients;
+    OnListenEvent(FIRST, SOCKET_EVENT_ACCEPT);
+    fakeNetwork.acceptError = 0;
+    fakeNetwork.waitingClients = 0;
+    OnListenEvent(FIRST, SOCKET_EVENT_ACCEPT);  // would block
+    EXPECT_TRUE(NagleCalls().empty());
+}
+
+TEST_F(ConnectionTest, TheClientsSocketSendsItsBlocksAtOnceFromBeforeItConnects) {
+    Started();
+    ASSERT_TRUE(ConnectTo("127.0.0.1"));
+    EXPECT_EQ(NagleCalls(), Lines{"nodelay 100"});
+    EXPECT_EQ(PositionOf("nodelay 100"), PositionOf("socket -> 100") + 1) << "right after the socket is made";
+    EXPECT_LT(PositionOf("nodelay 100"), PositionOf("connect 100 127.0.0.1:6374"));
+}
+
+TEST_F(ConnectionTest, AClientSocketThatCouldNotBeMadeTurnsNothingOn) {
+    Started();
+    fakeNetwork.refuseSocket = true;
+    ConnectTo("127.0.0.1");
+    EXPECT_TRUE(NagleCalls().empty());
 }
 
 TEST_F(ConnectionTest, FailedAcceptSaysSoAndKeepsListening) {
@@ -445,7 +502,7 @@ TEST_F(ConnectionTest, ServerAcceptsTheNextClientAfterItsPeerLeftAndHandlesItsCl
 
     ClientKnocks();
     EXPECT_EQ(Flags(), SERVING) << "the closed number comes back for the new peer";
-    EXPECT_EQ(fakeNetwork.calls, (Lines{"accept 100 -> 104", "select connection 104"}));
+    EXPECT_EQ(fakeNetwork.calls, (Lines{"accept 100 -> 104", "nodelay 104", "select connection 104"}));
     EXPECT_EQ(fakeSocket.wire, Hello("YourNickName"));
     PeerSends(Hello("Cy"));
     EXPECT_EQ(fakeHistory.text, "*** You are connected to Cy.\r\n");
@@ -469,7 +526,7 @@ TEST_F(ConnectionTest, ClientThatWaitedWhileServingIsAcceptedOnceThePeerLeaves) 
     PeerCloses();
     EXPECT_EQ(fakeHistory.text, "***Peer has quit(Connection reset)\r\n");
     EXPECT_EQ(fakeNetwork.calls, (Lines{"close 104", "post connection 104 " + MARKER, "accept 100 -> 104",
-                                        "select connection 104"}));
+                                        "nodelay 104", "select connection 104"}));
     EXPECT_EQ(Flags(), SERVING);
     EXPECT_EQ(fakeSocket.wire, Hello("YourNickName"));
 
@@ -545,7 +602,7 @@ TEST_F(ConnectionTest, ConnectToADottedAddressSetsTheConnectingControlsAndConnec
     EXPECT_TRUE(ConnectTo("127.0.0.1"));
     EXPECT_EQ(Flags(), CONNECTING);
     EXPECT_EQ(fakeControls, CONNECTING_CONTROLS);
-    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "bind 100 0.0.0.0:0", "select connection 100",
+    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "nodelay 100", "bind 100 0.0.0.0:0", "select connection 100",
                                         "connect 100 127.0.0.1:6374"}));
     EXPECT_TRUE(fakeHistory.appends.empty());
     // The controls change before the connect is started.
@@ -632,14 +689,14 @@ TEST_F(ConnectionTest, FinishedLookUpConnectsToTheFirstAddress) {
     WriteLookupResult(FIRST_LOOKUP, Address("192.168.1.20"));
     QueueResolveDone(FIRST_LOOKUP);
     DispatchQueue();
-    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "bind 100 0.0.0.0:0", "select connection 100",
+    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "nodelay 100", "bind 100 0.0.0.0:0", "select connection 100",
                                         "connect 100 192.168.1.20:6374"}));
     EXPECT_EQ(Flags(), CONNECTING);
     EXPECT_EQ(connectionState.resolveHandle, 0u);
     EXPECT_TRUE(fakeHistory.appends.empty());
     EXPECT_TRUE(fakeControls.empty()) << "the connecting controls are already set";
     EXPECT_EQ(OnResolveDone(FIRST_LOOKUP, 0), 1) << "a second answer is ignored";
-    EXPECT_EQ(fakeNetwork.calls.size(), 4u);
+    EXPECT_EQ(fakeNetwork.calls.size(), 5u);
 }
 
 TEST_F(ConnectionTest, FailedLookUpSaysSoAndResetsTheControls) {
@@ -720,7 +777,7 @@ TEST_F(ConnectionTest, AbandonedLookUpNeverAffectsALaterConnection) {
     WriteLookupResult(oldLookup, Address("10.0.0.1"));
     QueueResolveDone(oldLookup);
     DispatchQueue();
-    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "bind 100 0.0.0.0:0", "select connection 100",
+    EXPECT_EQ(fakeNetwork.calls, (Lines{"socket -> 100", "nodelay 100", "bind 100 0.0.0.0:0", "select connection 100",
                                         "connect 100 10.0.0.2:6374"}));
     EXPECT_EQ(Flags(), CONNECTING);
     EXPECT_TRUE(fakeHistory.appends.empty());
@@ -798,7 +855,7 @@ TEST_F(ConnectionTest, OpenConnectionThatCannotBindResetsAndCloses) {
     EXPECT_EQ(fakeHistory.appends, (Lines{"***Error: Could not bind connection socket\r\n"}));
     EXPECT_EQ(fakeControls, CONNECTING_CONTROLS + RESET_CLIENT_CONTROLS);
     EXPECT_EQ(fakeNetwork.calls,
-              (Lines{"socket -> 100", "bind 100 0.0.0.0:0", "close 100", "post connection 100 " + MARKER}));
+              (Lines{"socket -> 100", "nodelay 100", "bind 100 0.0.0.0:0", "close 100", "post connection 100 " + MARKER}));
     EXPECT_EQ(Flags(), IDLE);
 }
 

@@ -1,7 +1,5 @@
 #include "win32/e2e_support.h"
 
-#include <gtest/gtest.h>
-
 #include <ws2tcpip.h>
 
 #include <cstring>
@@ -47,14 +45,6 @@ bool OwnedBy(HWND window, DWORD processId) {
     return owner == processId;
 }
 
-HWND FindMainWindow(DWORD processId) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, MAIN_CLASS, nullptr)) != nullptr) {
-        if (OwnedBy(window, processId) && IsWindowVisible(window)) return window;
-    }
-    return nullptr;
-}
-
 struct ChildSearch {
     const char* className;
     LONG style;
@@ -78,19 +68,30 @@ HWND ChildOfClass(HWND parent, const char* className, LONG style) {
     return search.found;
 }
 
+BOOL CALLBACK FindInputLine(HWND window, LPARAM context) {
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, "EDIT") == 0 && !(GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE)) {
+        *reinterpret_cast<HWND*>(context) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 struct DialogSearch {
     DWORD processId;
+    const char* titleStart;
     HWND found;
 };
 
-BOOL CALLBACK FindConnectDialog(HWND window, LPARAM context) {
+BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
     DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
     char name[16] = "";
-    char title[32] = "";
+    char title[64] = "";
     GetClassNameA(window, name, sizeof name);
     GetWindowTextA(window, title, sizeof title);
-    if (OwnedBy(window, search->processId) && lstrcmpA(name, "#32770") == 0 && lstrcmpA(title, "Connect to") == 0 &&
-        IsWindowVisible(window)) {
+    if (OwnedBy(window, search->processId) && lstrcmpA(name, "#32770") == 0 &&
+        std::strncmp(title, search->titleStart, std::strlen(search->titleStart)) == 0 && IsWindowVisible(window)) {
         search->found = window;
         return FALSE;
     }
@@ -158,6 +159,14 @@ size_t Occurrences(const std::string& text, const std::string& part) {
     return count;
 }
 
+HWND VisibleWindowOf(DWORD processId, const char* className) {
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, className, nullptr)) != nullptr) {
+        if (OwnedBy(window, processId) && IsWindowVisible(window)) return window;
+    }
+    return nullptr;
+}
+
 std::string ChatMessage(const std::string& text) { return Padded("\x01" + text); }
 
 std::string ControlMessage(char code, const std::string& text) {
@@ -188,12 +197,13 @@ bool Program::WaitUntilStarted() {
     if (!process_.hProcess) return false;
     DWORD start = GetTickCount();
     while (!window_ && !Elapsed(start)) {
-        window_ = FindMainWindow(process_.dwProcessId);
+        window_ = VisibleWindowOf(process_.dwProcessId, MAIN_CLASS);
         if (!window_) Sleep(30);
     }
     if (!window_) return false;
     history_ = ChildOfClass(window_, "EDIT", ES_MULTILINE);
     toolbar_ = ChildOfClass(window_, "ToolbarWindow32", 0);
+    EnumChildWindows(window_, FindInputLine, reinterpret_cast<LPARAM>(&input_));
     // The start-up lines are the last thing InitNetwork writes before the
     // window shows; wait for them so that every test starts from there.
     return WaitForHistory("Running\r\n");
@@ -210,10 +220,17 @@ Program::~Program() {
     }
 }
 
-std::string Program::History() const {
-    if (!history_) return "";
+size_t Program::HistoryLength() const {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(history_, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return "";
+    if (!history_ || !SendMessageTimeoutA(history_, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+        return 0;
+    }
+    return length;
+}
+
+std::string Program::History() const {
+    size_t length = HistoryLength();
+    if (length == 0) return "";
     std::vector<char> text(length + 1, '\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutA(history_, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
@@ -235,21 +252,25 @@ bool Program::WaitForHistory(const std::string& part, int count) {
 
 void Program::Command(int id) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-bool Program::ConnectThroughDialog(const char* host) {
-    Command(IDM_CONNECT);
-    DialogSearch search{process_.dwProcessId, nullptr};
+HWND Program::WaitForDialog(const char* titleStart) const {
+    DialogSearch search{process_.dwProcessId, titleStart, nullptr};
     DWORD start = GetTickCount();
     while (!search.found && !Elapsed(start)) {
-        EnumWindows(FindConnectDialog, reinterpret_cast<LPARAM>(&search));
+        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
         if (!search.found) Sleep(20);
     }
-    if (!search.found) return false;
-    HWND dialog = search.found;
+    return search.found;
+}
+
+bool Program::ConnectThroughDialog(const char* host) {
+    Command(IDM_CONNECT);
+    HWND dialog = WaitForDialog("Connect to");
+    if (!dialog) return false;
     DWORD_PTR ignored = 0;
     SendMessageTimeoutA(GetDlgItem(dialog, IDC_HOST), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(host),
                         SMTO_ABORTIFHUNG, 2000, &ignored);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONNECT_OK, BN_CLICKED), 0);
-    start = GetTickCount();
+    DWORD start = GetTickCount();
     while (IsWindow(dialog) && !Elapsed(start)) Sleep(20);
     return !IsWindow(dialog);
 }
@@ -326,6 +347,11 @@ bool RawPeer::Accept() {
     return socket_ != INVALID_SOCKET;
 }
 
+bool RawPeer::SendAtOnce(bool atOnce) {
+    BOOL on = atOnce ? TRUE : FALSE;
+    return setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on) == 0;
+}
+
 bool RawPeer::Send(const std::string& bytes) {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -390,29 +416,18 @@ void RawPeer::Close() {
     socket_ = listener_ = INVALID_SOCKET;
 }
 
-namespace {
-
-BOOL CALLBACK FindInputLine(HWND window, LPARAM context) {
-    char name[16] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (lstrcmpiA(name, "EDIT") == 0 && !(GetWindowLongA(window, GWL_STYLE) & ES_MULTILINE)) {
-        *reinterpret_cast<HWND*>(context) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-bool Program::Type(const std::string& line) const {
-    HWND input = nullptr;
-    EnumChildWindows(window_, FindInputLine, reinterpret_cast<LPARAM>(&input));
-    if (!input) return false;
+bool Program::FillInputLine(const std::string& line) const {
     DWORD_PTR result = 0;
-    return SendMessageTimeoutA(input, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()), SMTO_ABORTIFHUNG,
-                               2000, &result) &&
-           SendMessageTimeoutA(input, WM_KEYDOWN, VK_RETURN, 1, SMTO_ABORTIFHUNG, 2000, &result);
+    return input_ && SendMessageTimeoutA(input_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()),
+                                         SMTO_ABORTIFHUNG, 2000, &result);
 }
+
+bool Program::PressEnter() const {
+    DWORD_PTR result = 0;
+    return input_ && SendMessageTimeoutA(input_, WM_KEYDOWN, VK_RETURN, 1, SMTO_ABORTIFHUNG, 2000, &result);
+}
+
+bool Program::Type(const std::string& line) const { return FillInputLine(line) && PressEnter(); }
 
 const std::string STARTUP =
     "Trying to initialize WinSock 1.1...\r\n"
@@ -420,19 +435,3 @@ const std::string STARTUP =
     "WinSock 1.1 started successfully\r\n"
     "WinSock 2.0  Running\r\n";
 const std::string SERVER_STARTED = "Server started...\r\n\r\n***Your IP number is: ";
-
-void StartServing(Program& program) {
-    program.Command(IDM_START_SERVER);
-    ASSERT_TRUE(program.WaitForHistory(SERVER_STARTED)) << program.lastHistory;
-    ASSERT_TRUE(program.WaitForHistory("\r\n", 7)) << "the address line is complete: " << program.lastHistory;
-}
-
-void JoinServer(RawPeer& peer, const std::string& serverName) {
-    ASSERT_TRUE(peer.Connect(PORT));
-    ASSERT_EQ(peer.Read(10), Hello(serverName));
-}
-
-void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
-    ASSERT_TRUE(peer.Send(Hello(name)));
-    ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
-}

@@ -2,7 +2,9 @@
 // Helpers for the end-to-end tests: real norrik.exe processes driven from
 // outside with window messages, and a peer of our own that speaks the wire
 // protocol byte by byte over WinSock on 127.0.0.1. Every wait is bounded,
-// and every process a test started is ended when its Program goes.
+// and every process a test started is ended when its Program goes. The
+// benchmark programs (tests/bench/win32) drive the program with them too,
+// so nothing here uses GoogleTest but StartServing (e2e_serving.cpp).
 #include <winsock2.h>
 #include <windows.h>
 #include <commctrl.h>
@@ -19,6 +21,9 @@ constexpr uint16_t PORT = 6374;
 // The history lines every copy starts with, and the start of the server's.
 extern const std::string STARTUP;
 extern const std::string SERVER_STARTED;
+
+// The visible top-level window of the given class that the process owns.
+HWND VisibleWindowOf(DWORD processId, const char* className);
 
 // Wire bytes of one message, padded with zeros to whole 10-byte blocks.
 std::string ChatMessage(const std::string& text);
@@ -40,15 +45,19 @@ public:
     // Waits for the main window and the start-up lines, as the plain
     // constructor does.
     bool WaitUntilStarted();
-    DWORD id() const { return process_.dwProcessId; }
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
     bool started() const { return window_ != nullptr && history_ != nullptr; }
     HWND window() const { return window_; }
+    HANDLE process() const { return process_.hProcess; }
+    DWORD processId() const { return process_.dwProcessId; }
 
     std::string History() const;
+    // The history's length alone: one round trip to the program, cheaper
+    // than its text.
+    size_t HistoryLength() const;
     // Waits until the history holds part at least count times; returns
     // whether it did. The history as it stood last is kept in lastHistory.
     bool WaitForHistory(const std::string& part, int count = 1);
@@ -56,12 +65,18 @@ public:
 
     // A menu or toolbar command, posted: some open modal dialogs.
     void Command(int id) const;
+    // A visible dialog of the program whose caption starts so; null when
+    // none showed within the wait.
+    HWND WaitForDialog(const char* titleStart) const;
     // Opens Connect to, types host and presses OK; true once the dialog has
     // closed again.
     bool ConnectThroughDialog(const char* host);
     bool ButtonEnabled(int id) const;
     // Puts line into the input line and presses Enter there, as typing would.
     bool Type(const std::string& line) const;
+    // Type in its two steps, for timing the Enter alone.
+    bool FillInputLine(const std::string& line) const;
+    bool PressEnter() const;
     // Closes the window as its close box does; true and the exit code once
     // the process has ended.
     bool CloseAndWait(DWORD* exitCode);
@@ -72,13 +87,13 @@ public:
     // waited for up to wait ms; empty when none showed.
     std::string WaitForWindowText(const std::string& titleStart, std::string* title = nullptr,
                                   DWORD wait = E2E_WAIT) const;
-    HANDLE process() const { return process_.hProcess; }
 
 private:
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;
     HWND history_ = nullptr;
     HWND toolbar_ = nullptr;
+    HWND input_ = nullptr;
 };
 
 // The test's own end of a connection.
@@ -96,6 +111,8 @@ public:
     // Sends bytes a piece of pieceSize at a time, each in a segment of its
     // own, so that the other side reads them piece by piece.
     bool SendInPieces(const std::string& bytes, size_t pieceSize);
+    // TCP_NODELAY on the connected socket: true turns Nagle's algorithm off.
+    bool SendAtOnce(bool atOnce);
     // Reads until count bytes have come, the peer has closed, or the wait is
     // over; returns what came.
     std::string Read(size_t count);

@@ -71,6 +71,16 @@ void SelectConnectionEvents(SocketHandle socket) {
 
 SocketHandle AcceptOnSocket(SocketHandle listening) { return AsHandle(accept(AsSocket(listening), nullptr, nullptr)); }
 
+void SendBlocksAtOnce(SocketHandle socket) {
+#if NORRIK_KEEP_NAGLE
+    // The benchmark's comparison build (NORRIK_KEEP_NAGLE=ON): Nagle stays on.
+    (void)socket;
+#else
+    BOOL on = TRUE;
+    setsockopt(AsSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+#endif
+}
+
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     sockaddr_in where = InetAddress(address, port);
     return connect(AsSocket(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;

@@ -1,0 +1,464 @@
+// Measures real norrik.exe processes from outside, as a user would see
+// them: start-up, memory and idle CPU of a copy, how long a chat line takes
+// from Enter on one copy to the other copy's history, and how many long
+// messages a copy shows per second. scripts/bench runs it, once beside the
+// normal norrik.exe and once beside a copy that keeps Nagle's algorithm on,
+// and puts what it prints (bench_figures.h) into one table.
+//
+//     norrik_bench [startup] [idle] [chat] [peer]     (no argument: all)
+//
+// Everything runs on 127.0.0.1 and port 6374; scripts/bench gives the run a
+// network of its own, so that no other program meets it there.
+#include <winsock2.h>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/win32/bench_figures.h"
+#include "console/input_line.h"
+#include "net/protocol.h"
+#include "res/resource.h"
+#include "win32/e2e_support.h"
+
+namespace {
+
+const char* const MAIN_CLASS = "Norrik Version 1.9";
+constexpr int STARTUP_RUNS = 10;         // after one that is not counted
+constexpr int SHORT_LINES = 200;
+constexpr int LONG_LINES = 100;
+constexpr int TYPED_BATCHES = 3;
+constexpr int TYPED_BATCH_LINES = 40;
+constexpr int RECEIVED_BATCHES = 4;
+constexpr int RECEIVED_BATCH_MESSAGES = 50;
+constexpr int ROUND_TRIPS = 50;
+constexpr DWORD IDLE_MS = 30000;
+// The history is an EDIT control with the default limit of about 30000
+// characters, and text past it is silently dropped: the benchmark clears
+// both histories before they get near it.
+constexpr size_t HISTORY_ROOM = 25000;
+
+std::string BesideMe(const char* file) {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1) + file;
+}
+
+// ------------------------------------------------------- process figures
+
+// Milliseconds from CreateProcess to the first visible top-level window of
+// the class that the new process owns, polled every millisecond; negative
+// when it did not show within the wait. The process keeps running.
+double TimeToWindow(const std::string& path, const char* className, PROCESS_INFORMATION* started, HWND* window) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    *window = nullptr;
+    const double start = NowMs();
+    if (!CreateProcessA(path.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, started)) {
+        *started = {};
+        return -1;
+    }
+    const DWORD begun = GetTickCount();
+    while (GetTickCount() - begun < E2E_WAIT) {
+        *window = VisibleWindowOf(started->dwProcessId, className);
+        if (*window) return NowMs() - start;
+        Sleep(1);
+    }
+    return -1;
+}
+
+void EndProcess(PROCESS_INFORMATION& started, HWND window) {
+    if (!started.hProcess) return;
+    if (window) PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(started.hProcess, 5000) != WAIT_OBJECT_0) {
+        TerminateProcess(started.hProcess, 99);
+        WaitForSingleObject(started.hProcess, 5000);
+    }
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    started = {};
+}
+
+// Working set, private bytes and pagefile usage, as Task Manager and
+// GetProcessMemoryInfo give them, in KB.
+void MemoryFigures(const char* name, HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    char label[128];
+    std::snprintf(label, sizeof label, "%s.working_set", name);
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
+        Missing(label, "GetProcessMemoryInfo-failed");
+        return;
+    }
+    Figure(label, static_cast<double>(counters.WorkingSetSize) / 1024, "KB");
+    std::snprintf(label, sizeof label, "%s.private", name);
+    Figure(label, static_cast<double>(counters.PrivateUsage) / 1024, "KB");
+    std::snprintf(label, sizeof label, "%s.pagefile", name);
+    Figure(label, static_cast<double>(counters.PagefileUsage) / 1024, "KB");
+}
+
+// Kernel and user time of the process so far; negative when unknown.
+double CpuMs(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return -1;
+    auto ticks = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
+}
+
+void MeasureStartup() {
+    const std::string norrik = BesideMe("norrik.exe");
+    const std::string empty = BesideMe("empty_window.exe");
+    std::vector<double> norrikTimes, emptyTimes;
+    for (int run = 0; run <= STARTUP_RUNS; ++run) {
+        PROCESS_INFORMATION started = {};
+        HWND window = nullptr;
+        double ms = TimeToWindow(norrik, MAIN_CLASS, &started, &window);
+        if (run > 0 && ms >= 0) norrikTimes.push_back(ms);
+        if (run == STARTUP_RUNS && ms >= 0) {
+            Sleep(1000);
+            MemoryFigures("norrik.started.memory", started.hProcess);
+        }
+        EndProcess(started, window);
+
+        ms = TimeToWindow(empty, EMPTY_WINDOW_CLASS, &started, &window);
+        if (run > 0 && ms >= 0) emptyTimes.push_back(ms);
+        if (run == STARTUP_RUNS && ms >= 0) {
+            Sleep(1000);
+            MemoryFigures("empty.started.memory", started.hProcess);
+        }
+        EndProcess(started, window);
+    }
+    LatencyFigures("norrik.startup", norrikTimes, STARTUP_RUNS);
+    LatencyFigures("empty.startup", emptyTimes, STARTUP_RUNS);
+}
+
+// ------------------------------------------------------------- two copies
+
+bool Serve(Program& program) {
+    program.Command(IDM_START_SERVER);
+    return program.WaitForHistory(SERVER_STARTED) && program.WaitForHistory("\r\n", 7);
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A chat line as the receiving copy shows it.
+std::string Shown(const std::string& sender, const std::string& text) { return "<" + sender + "> " + text + "\r\n"; }
+
+std::string Numbered(const char* start, int number, size_t length, char filler) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%s%04d ", start, number);
+    std::string text = head;
+    text.resize(length, filler);
+    return text;
+}
+
+bool ClearHistory(const Program& program) { return program.Type("/clear") && program.HistoryLength() == 0; }
+
+bool ClearHistories(const Program& one, const Program& other) { return ClearHistory(one) && ClearHistory(other); }
+
+// Every network figure is taken twice: with the windows shown, as a user
+// has them, and minimised. Under Wine in Xvfb each line written to a shown
+// history costs milliseconds of drawing, which the minimised run leaves
+// out, so that what is left is the program's own path.
+struct View {
+    const char* prefix;
+    bool minimised;
+};
+const View VIEWS[] = {{"norrik.", false}, {"norrik.min.", true}};
+
+void Minimise(const Program& program) {
+    // ShowWindow works across processes; it waits for nothing.
+    ShowWindowAsync(program.window(), SW_MINIMIZE);
+    const DWORD begun = GetTickCount();
+    while (!IsIconic(program.window()) && GetTickCount() - begun < E2E_WAIT) Sleep(10);
+}
+
+// Asks for the history's length without pause until it has reached length
+// or the wait is over. Each ask is one cross-process round trip (see
+// PollRoundTrip), which is the resolution of every latency figure.
+bool PollUntilLength(const Program& program, size_t length) {
+    const DWORD begun = GetTickCount();
+    while (program.HistoryLength() < length) {
+        if (GetTickCount() - begun >= E2E_WAIT) return false;
+    }
+    return true;
+}
+
+// Milliseconds from start until the history is as long as expected, asked
+// every millisecond, so as to leave the program the processor during a
+// burst; negative when it did not get there within the wait or then holds
+// anything else.
+double MsUntilHistoryIs(const Program& program, const std::string& expected, double start) {
+    const DWORD begun = GetTickCount();
+    while (program.HistoryLength() < expected.size() && GetTickCount() - begun < E2E_WAIT) Sleep(1);
+    const double end = NowMs();
+    return program.History() == expected ? end - start : -1;
+}
+
+// Microseconds one ask of PollUntilLength takes while the copy is idle.
+double PollRoundTrip(const Program& program) {
+    constexpr int ASKS = 200;
+    const double start = NowMs();
+    for (int i = 0; i < ASKS; ++i) program.HistoryLength();
+    return 1000.0 * (NowMs() - start) / ASKS;
+}
+
+// Each line typed into from's input line, timed from the Enter key to the
+// poll that finds the whole line in to's history.
+std::vector<double> ChatLatency(const Program& from, const char* sender, const Program& to, const char* start,
+                                size_t length, int count) {
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        const std::string line = Numbered(start, i, length, 'y');
+        const std::string shown = Shown(sender, line);
+        if (to.HistoryLength() + shown.size() > HISTORY_ROOM && !ClearHistories(from, to)) break;
+        const size_t expected = to.HistoryLength() + shown.size();
+        if (!from.FillInputLine(line)) break;
+        const double typed = NowMs();
+        if (!from.PressEnter() || !PollUntilLength(to, expected)) break;
+        const double arrived = NowMs();
+        if (!EndsWith(to.History(), shown)) break;
+        samples.push_back(arrived - typed);
+    }
+    return samples;
+}
+
+// A conversation: a line typed into one copy, and once the other shows it,
+// an answer of the same length typed there; timed from the first Enter
+// until the first copy shows the answer. Both lines wait in their input
+// lines beforehand, so that only the two Enters are inside the time.
+std::vector<double> Conversation(const Program& one, const Program& other, size_t length, int count) {
+    std::vector<double> samples;
+    for (int i = 0; i < count; ++i) {
+        const std::string line = Numbered("ask ", i, length, 'a');
+        const std::string answer = Numbered("answer ", i, length, 'b');
+        const std::string both = Shown("Alice", line) + Shown("Bob", answer);
+        if (one.HistoryLength() + both.size() > HISTORY_ROOM && !ClearHistories(one, other)) break;
+        const size_t otherExpects = other.HistoryLength() + Shown("Alice", line).size();
+        const size_t oneExpects = one.HistoryLength() + both.size();
+        if (!one.FillInputLine(line) || !other.FillInputLine(answer)) break;
+        const double start = NowMs();
+        if (!one.PressEnter() || !PollUntilLength(other, otherExpects) || !other.PressEnter() ||
+            !PollUntilLength(one, oneExpects)) {
+            break;
+        }
+        const double end = NowMs();
+        if (!EndsWith(one.History(), both)) break;
+        samples.push_back(end - start);
+    }
+    return samples;
+}
+
+// Batches of the longest line the input line takes, typed one after the
+// other, timed until the last shows on the other side: messages a second.
+double TypedThroughput(const Program& from, const char* sender, const Program& to) {
+    double totalMs = 0;
+    int shownLines = 0;
+    for (int batch = 0; batch < TYPED_BATCHES; ++batch) {
+        if (!ClearHistories(from, to)) return -1;
+        std::string expected;
+        const double start = NowMs();
+        for (int i = 0; i < TYPED_BATCH_LINES; ++i) {
+            const std::string line = Numbered("bulk ", batch * TYPED_BATCH_LINES + i, INPUT_LINE_LIMIT, 'w');
+            if (!from.Type(line)) return -1;
+            expected += Shown(sender, line);
+        }
+        const double ms = MsUntilHistoryIs(to, expected, start);
+        if (ms < 0) return -1;
+        totalMs += ms;
+        shownLines += TYPED_BATCH_LINES;
+    }
+    return shownLines * 1000.0 / totalMs;
+}
+
+void ThroughputFigures(const std::string& name, double messagesPerSecond, size_t wireBytes) {
+    if (messagesPerSecond <= 0) {
+        Missing(name.c_str(), "failed");
+        return;
+    }
+    Figure(name.c_str(), messagesPerSecond, "msg/s");
+    Figure((name + "_kb").c_str(), messagesPerSecond * static_cast<double>(wireBytes) / 1024.0, "KB/s");
+}
+
+// Memory of both copies once connected, then the CPU time each uses over
+// IDLE_MS in which nothing talks to them, beside an empty window's.
+void MeasureIdle(const Program& server, const Program& client) {
+    PROCESS_INFORMATION empty = {};
+    HWND emptyWindow = nullptr;
+    TimeToWindow(BesideMe("empty_window.exe"), EMPTY_WINDOW_CLASS, &empty, &emptyWindow);
+    Sleep(1000);
+    MemoryFigures("norrik.idle.client.memory", client.process());
+    MemoryFigures("norrik.idle.server.memory", server.process());
+    const char* const names[] = {"norrik.idle.client.cpu", "norrik.idle.server.cpu", "empty.idle.cpu"};
+    const HANDLE processes[] = {client.process(), server.process(), empty.hProcess};
+    double before[3];
+    for (int i = 0; i < 3; ++i) before[i] = processes[i] ? CpuMs(processes[i]) : -1;
+    // scripts/bench reads the Linux processes' own times from /proc between
+    // these two marks.
+    Figure("idle.begin", 0, "mark");
+    Sleep(IDLE_MS);
+    Figure("idle.end", 0, "mark");
+    for (int i = 0; i < 3; ++i) {
+        const double after = processes[i] ? CpuMs(processes[i]) : -1;
+        if (before[i] < 0 || after < 0) {
+            Missing(names[i], "GetProcessTimes-failed");
+        } else {
+            Figure(names[i], after - before[i], "ms/30s");
+        }
+    }
+    EndProcess(empty, emptyWindow);
+}
+
+void MeasureTwoCopies(bool idle, bool chat) {
+    Program alice("Alice");
+    if (!alice.started() || !Serve(alice)) {
+        Missing("norrik.pair", "server-did-not-start");
+        return;
+    }
+    Program bob("Bob");
+    if (!bob.started() || !bob.ConnectThroughDialog("127.0.0.1") ||
+        !bob.WaitForHistory("*** You are connected to Alice.") ||
+        !alice.WaitForHistory("*** You are connected to Bob.")) {
+        Missing("norrik.pair", "copies-did-not-connect");
+        return;
+    }
+    if (idle) MeasureIdle(alice, bob);
+    if (!chat) return;
+    for (const View& view : VIEWS) {
+        if (view.minimised) {
+            Minimise(alice);
+            Minimise(bob);
+        }
+        const std::string name = view.prefix;
+        Figure((name + "poll").c_str(), PollRoundTrip(bob), "us");
+        // "short 0001 " and five more: 16 characters, 19 bytes, 2 blocks.
+        LatencyFigures((name + "short.oneway").c_str(),
+                       ChatLatency(alice, "Alice", bob, "short ", 16, SHORT_LINES), SHORT_LINES);
+        // The longest line the input line takes: 303 bytes, 31 blocks.
+        LatencyFigures((name + "typed300.oneway").c_str(),
+                       ChatLatency(alice, "Alice", bob, "long ", INPUT_LINE_LIMIT, LONG_LINES), LONG_LINES);
+        LatencyFigures((name + "talk.short.roundtrip").c_str(), Conversation(alice, bob, 16, ROUND_TRIPS),
+                       ROUND_TRIPS);
+        LatencyFigures((name + "talk.typed300.roundtrip").c_str(),
+                       Conversation(alice, bob, INPUT_LINE_LIMIT, ROUND_TRIPS), ROUND_TRIPS);
+        ThroughputFigures(name + "typed300.throughput", TypedThroughput(alice, "Alice", bob),
+                          ChatMessage(std::string(INPUT_LINE_LIMIT, 'w')).size());
+    }
+}
+
+// ------------------------------------------------- a copy and a raw peer
+
+bool SendInBlocks(RawPeer& peer, const std::string& message) {
+    for (size_t at = 0; at < message.size(); at += WIRE_BLOCK) {
+        if (!peer.Send(message.substr(at, WIRE_BLOCK))) return false;
+    }
+    return true;
+}
+
+// The peer sends messages of 500 text bytes (51 blocks, one block per send
+// call) back to back; timed until the copy's history shows the last.
+double ReceivedThroughput(RawPeer& peer, const Program& copy) {
+    double totalMs = 0;
+    int shownMessages = 0;
+    for (int batch = 0; batch < RECEIVED_BATCHES; ++batch) {
+        if (!ClearHistory(copy)) return -1;
+        std::string expected;
+        std::vector<std::string> messages;
+        for (int i = 0; i < RECEIVED_BATCH_MESSAGES; ++i) {
+            const std::string text = Numbered("rx ", batch * RECEIVED_BATCH_MESSAGES + i, MAX_TEXT_LENGTH, 'z');
+            messages.push_back(ChatMessage(text));
+            expected += Shown("Raw", text);
+        }
+        const double start = NowMs();
+        for (const std::string& message : messages) {
+            if (!SendInBlocks(peer, message)) return -1;
+        }
+        const double ms = MsUntilHistoryIs(copy, expected, start);
+        if (ms < 0) return -1;
+        totalMs += ms;
+        shownMessages += RECEIVED_BATCH_MESSAGES;
+    }
+    return shownMessages * 1000.0 / totalMs;
+}
+
+// The longest line the input line takes (31 blocks) typed into the copy,
+// timed from Enter to the peer holding all of it (one way), and on to the
+// copy showing the peer's answer of 500 text bytes, 51 blocks (round trip).
+// The copy writes its own line into its history before it sends it.
+void PeerRoundTrip(RawPeer& peer, const Program& copy, std::vector<double>* oneWay, std::vector<double>* roundTrip) {
+    for (int i = 0; i < ROUND_TRIPS; ++i) {
+        const std::string line = Numbered("ask ", i, INPUT_LINE_LIMIT, 'a');
+        const std::string answer = Numbered("back ", i, MAX_TEXT_LENGTH, 'b');
+        const std::string shown = Shown("Alice", line) + Shown("Raw", answer);
+        if (copy.HistoryLength() + shown.size() > HISTORY_ROOM && !ClearHistory(copy)) return;
+        const std::string wire = ChatMessage(line);
+        const size_t expected = copy.HistoryLength() + shown.size();
+        if (!copy.FillInputLine(line)) return;
+        const double start = NowMs();
+        if (!copy.PressEnter()) return;
+        const std::string received = peer.Read(wire.size());
+        const double arrived = NowMs();
+        if (received != wire || !SendInBlocks(peer, ChatMessage(answer)) ||
+            !PollUntilLength(copy, expected)) {
+            return;
+        }
+        const double answered = NowMs();
+        if (!EndsWith(copy.History(), shown)) return;
+        oneWay->push_back(arrived - start);
+        roundTrip->push_back(answered - start);
+    }
+}
+
+void MeasureCopyWithPeer() {
+    Program alice("Alice");
+    if (!alice.started() || !Serve(alice)) {
+        Missing("norrik.peer", "server-did-not-start");
+        return;
+    }
+    RawPeer peer;
+    const std::string hello = ControlMessage(static_cast<char>(CTRL_HELLO), "Alice");
+    if (!peer.Connect(CHAT_PORT) || !peer.SendAtOnce(true) || peer.Read(hello.size()) != hello ||
+        !peer.Send(ControlMessage(static_cast<char>(CTRL_HELLO), "Raw")) ||
+        !alice.WaitForHistory("*** You are connected to Raw.")) {
+        Missing("norrik.peer", "peer-did-not-connect");
+        return;
+    }
+    for (const View& view : VIEWS) {
+        if (view.minimised) Minimise(alice);
+        const std::string name = view.prefix;
+        ThroughputFigures(name + "received500.throughput", ReceivedThroughput(peer, alice),
+                          ChatMessage(std::string(MAX_TEXT_LENGTH, 'z')).size());
+        std::vector<double> oneWay, roundTrip;
+        PeerRoundTrip(peer, alice, &oneWay, &roundTrip);
+        LatencyFigures((name + "peer300.oneway").c_str(), oneWay, ROUND_TRIPS);
+        LatencyFigures((name + "peer300.roundtrip").c_str(), roundTrip, ROUND_TRIPS);
+    }
+}
+
+bool Wanted(int argc, char** argv, const char* section) {
+    if (argc < 2) return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], section) == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (Wanted(argc, argv, "startup")) MeasureStartup();
+    const bool idle = Wanted(argc, argv, "idle");
+    const bool chat = Wanted(argc, argv, "chat");
+    if (idle || chat) MeasureTwoCopies(idle, chat);
+    if (Wanted(argc, argv, "peer")) MeasureCopyWithPeer();
+    return 0;
+}

@@ -1,0 +1,20 @@
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "win32/e2e_support.h"
+
+void StartServing(Program& program) {
+    program.Command(IDM_START_SERVER);
+    ASSERT_TRUE(program.WaitForHistory(SERVER_STARTED)) << program.lastHistory;
+    ASSERT_TRUE(program.WaitForHistory("\r\n", 7)) << "the address line is complete: " << program.lastHistory;
+}
+
+void JoinServer(RawPeer& peer, const std::string& serverName) {
+    ASSERT_TRUE(peer.Connect(PORT));
+    ASSERT_EQ(peer.Read(10), Hello(serverName));
+}
+
+void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
+    ASSERT_TRUE(peer.Send(Hello(name)));
+    ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
+}

@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Prints scripts/bench's figures as two tables: the program beside its
+baselines, and the program with and without Nagle's algorithm.
+
+Reads every *.txt in the results folder given, whose lines are
+"<name> <value> <unit>" (the value may be "n/a", with the reason as unit).
+"""
+import pathlib
+import sys
+
+
+def load(folder):
+    figures = {}
+    for path in sorted(pathlib.Path(folder).glob("*.txt")):
+        prefix = "nagle:" if path.name == "nagle.txt" else ""
+        for line in path.read_text(errors="replace").splitlines():
+            parts = line.split()
+            if len(parts) != 3:
+                continue
+            name, value, unit = parts
+            try:
+                figures[prefix + name] = (float(value), unit)
+            except ValueError:
+                figures[prefix + name] = (None, unit)
+    return figures
+
+
+def shown(figure):
+    if figure is None:
+        return "-"
+    value, unit = figure
+    if value is None:
+        return "n/a (" + unit + ")"
+    if unit == "B":
+        return "%d KB" % round(value / 1024)
+    if unit == "KB":
+        return "%d KB" % round(value)
+    if abs(value) >= 100:
+        return "%.0f %s" % (value, unit)
+    if abs(value) >= 10:
+        return "%.1f %s" % (value, unit)
+    return "%.2f %s" % (value, unit)
+
+
+def ratio(top, bottom):
+    if top is None or bottom is None or top[0] is None or bottom[0] is None or bottom[0] == 0:
+        return "-"
+    return "%.2f" % (top[0] / bottom[0])
+
+
+def table(header, rows):
+    widths = [max(len(str(row[i])) for row in [header] + rows) for i in range(len(header))]
+    def line(row):
+        return "| " + " | ".join(str(cell).ljust(width) for cell, width in zip(row, widths)) + " |"
+    print(line(header))
+    print("|" + "|".join("-" * (width + 2) for width in widths) + "|")
+    for row in rows:
+        print(line(row))
+
+
+# Network figures: (label, figure after "norrik." / "norrik.min.", the
+# socket program's figure after "baseline.nodelay." / "baseline.nagle.").
+NETWORK = [
+    ("One-way to a silent copy, short line (2 blocks), median", "short.oneway.median", "short.oneway.median"),
+    ("One-way to a silent copy, short line (2 blocks), p95", "short.oneway.p95", "short.oneway.p95"),
+    ("One-way to a silent copy, 300-char (31 blocks), median", "typed300.oneway.median", "typed300.oneway.median"),
+    ("One-way to a silent copy, 300-char (31 blocks), p95", "typed300.oneway.p95", "typed300.oneway.p95"),
+    ("Conversation round trip, short lines, median", "talk.short.roundtrip.median", "talk.short.roundtrip.median"),
+    ("Conversation round trip, short lines, p95", "talk.short.roundtrip.p95", "talk.short.roundtrip.p95"),
+    ("Conversation round trip, 300-char, median", "talk.typed300.roundtrip.median",
+     "talk.typed300.roundtrip.median"),
+    ("Conversation round trip, 300-char, p95", "talk.typed300.roundtrip.p95", "talk.typed300.roundtrip.p95"),
+    ("One-way, 300-char line to raw peer, median", "peer300.oneway.median", "typed300.oneway.median"),
+    ("Round trip, 300 chars out, 500 back, median", "peer300.roundtrip.median", "peer300.roundtrip.median"),
+    ("Round trip, 300 chars out, 500 back, p95", "peer300.roundtrip.p95", "peer300.roundtrip.p95"),
+    ("Received 500-byte messages", "received500.throughput", "500.throughput"),
+    ("Received 500-byte messages, wire bytes", "received500.throughput_kb", "500.throughput_kb"),
+    ("Copy to copy, typed 300-char lines", "typed300.throughput", "typed300.throughput"),
+    ("Copy to copy, typed 300-char lines, bytes", "typed300.throughput_kb", "typed300.throughput_kb"),
+    ("Poll round trip (latency resolution)", "poll", None),
+]
+
+# Figures of one copy beside the empty window (or nothing).
+PROCESS = [
+    ("Start to window shown, median", "norrik.startup.median", "empty.startup.median"),
+    ("Start to window shown, p95", "norrik.startup.p95", "empty.startup.p95"),
+    ("Working set, just started", "norrik.started.memory.working_set", "empty.started.memory.working_set"),
+    ("Pagefile usage, just started", "norrik.started.memory.pagefile", "empty.started.memory.pagefile"),
+    ("Private bytes, just started", "norrik.started.memory.private", "empty.started.memory.private"),
+    ("Working set, idle connected client", "norrik.idle.client.memory.working_set",
+     "empty.started.memory.working_set"),
+    ("Pagefile usage, idle connected client", "norrik.idle.client.memory.pagefile",
+     "empty.started.memory.pagefile"),
+    ("Working set, idle connected server", "norrik.idle.server.memory.working_set",
+     "empty.started.memory.working_set"),
+    ("CPU time in 30 s idle, client", "norrik.idle.client.cpu", "empty.idle.cpu"),
+    ("CPU time in 30 s idle, server", "norrik.idle.server.cpu", "empty.idle.cpu"),
+    ("CPU time in 30 s idle, both, from /proc", "proc.idle.both.cpu", None),
+    ("Size of the .exe", "size.norrik", "size.empty"),
+]
+
+
+def main():
+    folder = sys.argv[1]
+    f = load(folder).get
+    machine = pathlib.Path(folder, "machine.txt")
+    if machine.exists():
+        print(machine.read_text().strip())
+    print()
+    print("Normal build (TCP_NODELAY) beside the socket program (no-delay); ratio = norrik / baseline")
+    print()
+    rows = []
+    for label, mine, base in NETWORK:
+        shown_ = f("norrik." + mine)
+        hidden = f("norrik.min." + mine)
+        baseline = f("baseline.nodelay." + base) if base else None
+        if shown_ is None and hidden is None:
+            continue
+        rows.append((label, shown(shown_), shown(hidden), shown(baseline) if base else "-",
+                     ratio(shown_, baseline), ratio(hidden, baseline)))
+    table(["Figure", "windows shown", "minimised", "socket program", "ratio shown", "ratio min."], rows)
+    print()
+    print("One copy beside the empty window program; ratio = norrik / empty window")
+    print()
+    table(["Figure", "norrik", "empty window", "ratio"],
+          [(label, shown(f(mine)), shown(f(base)) if base else "-", ratio(f(mine), f(base)) if base else "-")
+           for label, mine, base in PROCESS if f(mine) is not None])
+    print()
+    print("Nagle's algorithm: normal build (TCP_NODELAY) and NORRIK_KEEP_NAGLE=ON; ratio = kept / off")
+    print()
+    rows = []
+    for label, mine, base in NETWORK:
+        if base is None:
+            continue
+        cells = [f(build + view + mine) for view in ("norrik.min.", "norrik.") for build in ("", "nagle:")]
+        if all(cell is None for cell in cells):
+            continue
+        rows.append((label, shown(cells[0]), shown(cells[1]), ratio(cells[1], cells[0]), shown(cells[2]),
+                     shown(cells[3]), ratio(cells[3], cells[2]), shown(f("baseline.nodelay." + base)),
+                     shown(f("baseline.nagle." + base))))
+    table(["Figure", "min. off", "min. kept", "ratio", "shown off", "shown kept", "ratio", "socket off",
+           "socket kept"], rows)
+
+
+if __name__ == "__main__":
+    main()
