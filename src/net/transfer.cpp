@@ -16,8 +16,6 @@ const char* const RECEIVE_OVERFLOW_LINE =
 
 namespace {
 
-constexpr size_t NOT_FOUND = static_cast<size_t>(-1);
-
 void EmptyOutgoing() {
     std::memset(outgoingBuffer.storage, 0, sizeof outgoingBuffer.storage);
     outgoingBuffer.readPosition = 0;
@@ -48,27 +46,6 @@ bool MaySend(const char* text) {
         return false;
     }
     return true;
-}
-
-// Position of the 0x0C of the newest terminator among the bytes held once
-// this read is counted (storage up to writePosition, then the read's count
-// bytes), or NOT_FOUND. The 0x0D must be one of the WIRE_BLOCK newest bytes
-// and its 0x0C the byte before it, so a 0x0D in the first byte never counts.
-// The read is searched where it lies, before it is copied, so that a read
-// that would not fit is judged without writing past the storage.
-size_t FindTerminator(const char* block, size_t count) {
-    const size_t stored = incomingBuffer.writePosition;
-    const size_t held = stored + count;
-    auto byteAt = [&](size_t position) {
-        return position < stored ? incomingBuffer.storage[position] : block[position - stored];
-    };
-    for (size_t back = 1; back <= WIRE_BLOCK && back < held; ++back) {
-        size_t position = held - back;
-        if (byteAt(position) == MSG_TERMINATOR[1] && byteAt(position - 1) == MSG_TERMINATOR[0]) {
-            return position - 1;
-        }
-    }
-    return NOT_FOUND;
 }
 
 }  // namespace
@@ -145,41 +122,36 @@ void SendNextBlock() {
 void ReceiveBlock(SocketHandle socket) {
     char block[WIRE_BLOCK];
     int received = ReceiveFromSocket(socket, block, static_cast<int>(WIRE_BLOCK));
-    // A closed or failed read leaves the collected bytes as they are; they
-    // were searched when they arrived.
+    // A closed or failed read leaves the collected bytes as they are.
     if (received <= 0) return;
     size_t count = static_cast<size_t>(received) > WIRE_BLOCK ? WIRE_BLOCK : static_cast<size_t>(received);
 
-    const size_t stored = incomingBuffer.writePosition;
-    // No message starts with a zero byte: between messages only the
-    // sender's padding can. A read that ended on a terminator before the
-    // end of its block leaves that padding for the next read, and taking it
-    // for the start of the next message would lose that message.
-    const char* bytes = block;
-    if (stored == 0) {
-        while (count > 0 && *bytes == '\0') {
-            ++bytes;
-            --count;
+    // The bytes are taken as a stream: a message ends at the first
+    // terminator, whichever read brought its two bytes, and what follows in
+    // the same read is the start of the next one. TCP may cut the sender's
+    // blocks anywhere, so a read need not end on a block boundary.
+    for (size_t i = 0; i < count; ++i) {
+        const char byte = block[i];
+        size_t& held = incomingBuffer.writePosition;
+        // No message starts with a zero byte: between messages only the
+        // sender's padding can.
+        if (held == 0 && byte == '\0') continue;
+        if (held > 0 && byte == MSG_TERMINATOR[1] && incomingBuffer.storage[held - 1] == MSG_TERMINATOR[0]) {
+            // The zero over the 0x0C ends the string the handler sees; the
+            // 0x0D is never stored.
+            incomingBuffer.storage[held - 1] = '\0';
+            receivedMessageHandler(incomingBuffer.storage);
+            EmptyIncoming();
+            continue;
         }
-        if (count == 0) return;
+        if (held == MESSAGE_BUFFER_SIZE) {
+            // No message of the protocol is this long. The collected bytes
+            // and the rest of this read are dropped, so that the next read
+            // starts afresh instead of writing past the storage.
+            AppendHistory(RECEIVE_OVERFLOW_LINE);
+            EmptyIncoming();
+            return;
+        }
+        incomingBuffer.storage[held++] = byte;
     }
-    size_t terminator = FindTerminator(bytes, count);
-    if (terminator != NOT_FOUND && terminator < MESSAGE_BUFFER_SIZE) {
-        // The message ends at the 0x0C, which the zero replaces; the 0x0D
-        // and whatever followed it in this read are dropped with the padding.
-        if (terminator > stored) std::memcpy(incomingBuffer.storage + stored, bytes, terminator - stored);
-        incomingBuffer.storage[terminator] = '\0';
-        receivedMessageHandler(incomingBuffer.storage);
-        EmptyIncoming();
-        return;
-    }
-    if (stored + count <= MESSAGE_BUFFER_SIZE) {
-        std::memcpy(incomingBuffer.storage + stored, bytes, count);
-        incomingBuffer.writePosition = stored + count;
-        return;
-    }
-    // No message of the protocol is this long. Dropping what was collected
-    // lets the next bytes start afresh instead of writing past the storage.
-    AppendHistory(RECEIVE_OVERFLOW_LINE);
-    EmptyIncoming();
 }

@@ -48,24 +48,24 @@ struct Model {
     std::vector<std::string> messages;
     size_t overflows = 0;
 
+    // The bytes as one stream: zeros between messages are padding, the
+    // first 0x0C 0x0D ends a message, and a message that grows past the
+    // storage is dropped with the rest of its read.
     void Read(const std::string& chunk) {
-        std::string all = held + chunk;
-        for (size_t back = 1; back <= WIRE_BLOCK && back < all.size(); ++back) {
-            size_t p = all.size() - back;
-            if (all[p] == '\x0D' && all[p - 1] == '\x0C') {
-                if (p - 1 < MESSAGE_BUFFER_SIZE) {
-                    messages.emplace_back(all.c_str(), strnlen(all.c_str(), p - 1));
-                    held.clear();
-                    return;
-                }
-                break;  // the newest terminator decides, and this one does not fit
+        for (char byte : chunk) {
+            if (held.empty() && byte == '\0') continue;
+            if (!held.empty() && byte == '\x0D' && held.back() == '\x0C') {
+                held.pop_back();
+                messages.emplace_back(held.c_str());
+                held.clear();
+                continue;
             }
-        }
-        if (all.size() <= MESSAGE_BUFFER_SIZE) {
-            held = all;
-        } else {
-            ++overflows;
-            held.clear();
+            if (held.size() == MESSAGE_BUFFER_SIZE) {
+                ++overflows;
+                held.clear();
+                return;
+            }
+            held += byte;
         }
     }
 };

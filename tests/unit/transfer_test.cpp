@@ -532,10 +532,11 @@ TEST_F(TransferTest, TerminatorStraddlingTwoReadsIsFoundOnTheSecond) {
     EXPECT_TRUE(AllZero(IncomingStorage()));
 }
 
-TEST_F(TransferTest, NewestTerminatorInTheWindowEndsTheMessage) {
+TEST_F(TransferTest, FirstTerminatorEndsTheMessageAndTheNextStartsRightAfterIt) {
     fakeSocket.Feed(DataChunk(Hex("01 61 0C 0D 01 62 0C 0D 00 00")));
     Readable();
-    EXPECT_EQ(ArrivedMessages(), std::vector<std::string>{Hex("01 61 0C 0D 01 62")});
+    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01" "a", "\x01" "b"}));
+    EXPECT_TRUE(AllZero(IncomingStorage()));
 }
 
 TEST_F(TransferTest, CarriageReturnAsTheFirstByteHeldIsNoTerminator) {
@@ -578,12 +579,31 @@ TEST_F(TransferTest, ZerosBetweenMessagesAreSkippedInReadsOfAnySize) {
     EXPECT_EQ(fakeHistory.text, "");
 }
 
-TEST_F(TransferTest, BytesOfTheNextMessageInTheTerminatorsReadAreDiscarded) {
+TEST_F(TransferTest, BytesAfterTheTerminatorInItsReadStartTheNextMessage) {
+    // A read that does not end on a block boundary, as TCP may cut them.
     fakeSocket.Feed(DataChunk(Hex("01 68 69")));
     fakeSocket.Feed(DataChunk(Hex("0C 0D 00 00 00 00 00 02 04 42")));
     fakeSocket.Feed(DataChunk(Hex("6F 62 0C 0D 00 00 00")));
     ReadAll();
-    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01hi", "ob"}));
+    EXPECT_EQ(ArrivedMessages(), (std::vector<std::string>{"\x01hi", "\x02\x04" "Bob"}));
+}
+
+TEST_F(TransferTest, AStreamCutAnywhereGivesTheSameMessagesOnce) {
+    auto padded = [](std::string message) { return message + Zeros((10 - message.size() % 10) % 10); };
+    const std::string wire = padded(ChatMessage("hello")) + padded(ControlMessage(CTRL_NICK, "Bob")) +
+                             padded(ChatMessage(TextOf(300))) + padded(ChatMessage("")) +
+                             padded(ControlMessage(CTRL_POPUP, TextOf(500))) + padded(ChatMessage("end"));
+    const std::vector<std::string> expected = {"\x01hello", std::string("\x02\x04") + "Bob", "\x01" + TextOf(300),
+                                               "\x01", std::string("\x02\x10") + TextOf(500), "\x01" "end"};
+    // Reads of every length from 1 to 10, and pieces longer than a read.
+    for (size_t piece = 1; piece <= 23; ++piece) {
+        arrivals.clear();
+        for (size_t at = 0; at < wire.size(); at += piece) fakeSocket.Feed(DataChunk(wire.substr(at, piece)));
+        ReadAll(2000);
+        EXPECT_EQ(ArrivedMessages(), expected) << "pieces of " << piece;
+        EXPECT_EQ(fakeHistory.text, "") << "pieces of " << piece;
+        EXPECT_TRUE(AllZero(IncomingStorage())) << "pieces of " << piece;
+    }
 }
 
 TEST_F(TransferTest, FailedOrClosedReadLeavesTheCollectedBytes) {
