@@ -1,8 +1,8 @@
 #pragma once
 // What the alerts need of the platform: the flash timer of the main window,
 // its title bar, the speaker and the wave player. The Win32 build forwards to
-// SetTimer, KillTimer, FlashWindow, Beep and sndPlaySound; the native tests
-// record the calls in order.
+// SetTimer, KillTimer, FlashWindow, Beep (on a thread of its own) and
+// sndPlaySound; the native tests record the calls in order.
 
 // SetTimer on the main window with id, the interval in milliseconds and a
 // callback that runs FlashTick (net/alerts.h) on every tick.
@@ -13,7 +13,8 @@ void StopFlashTimer(unsigned id);
 // it back to its normal state.
 void FlashTitleBar(bool invert);
 
-// Beep: holds the thread for the tone's duration.
+// Beep with the tone's frequency and duration, without holding the caller;
+// while a tone sounds, a further one is dropped.
 void SoundTone(unsigned frequency, unsigned duration);
 
 // sndPlaySound(path, SND_ASYNC): starts playing and returns at once; whether
