@@ -6,7 +6,7 @@ NORRIK_BUILD=${NORRIK_BUILD:-$NORRIK_ROOT/build}
 
 # Debian packages, installed only when missing, so a second run costs nothing.
 NORRIK_BUILD_PACKAGES=(cmake ninja-build g++ python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
-NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686)
+NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-multilib)
 NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
 NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
                       xvfb xauth x11-utils imagemagick nsis p7zip-full)
