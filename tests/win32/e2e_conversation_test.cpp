@@ -6,17 +6,6 @@
 
 namespace {
 
-// A top-level window with exactly this title, waited for.
-HWND WaitForWindow(const char* title) {
-    DWORD start = GetTickCount();
-    do {
-        HWND window = FindWindowA(nullptr, title);
-        if (window && IsWindowVisible(window)) return window;
-        Sleep(30);
-    } while (GetTickCount() - start < E2E_WAIT);
-    return nullptr;
-}
-
 std::string TextOf(HWND control) {
     char text[600] = "";
     DWORD_PTR result = 0;
@@ -27,13 +16,8 @@ std::string TextOf(HWND control) {
 
 TEST(ConversationTest, TwoUsersChatUseCommandsAndAnswerAPopup) {
     Program alice("Alice");
-    ASSERT_TRUE(alice.started());
-    ASSERT_NO_FATAL_FAILURE(StartServing(alice));
     Program bob("Bob");
-    ASSERT_TRUE(bob.started());
-    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));
-    ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Alice.\r\n")) << bob.lastHistory;
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Bob.\r\n")) << alice.lastHistory;
+    ASSERT_NO_FATAL_FAILURE(ConnectCopies(alice, "Alice", bob, "Bob"));
 
     ASSERT_TRUE(bob.Type("hello Alice, 100% sure %s"));
     EXPECT_TRUE(bob.WaitForHistory("<Bob> hello Alice, 100% sure %s\r\n")) << bob.lastHistory;
@@ -52,17 +36,17 @@ TEST(ConversationTest, TwoUsersChatUseCommandsAndAnswerAPopup) {
 
     // A popup from Alice opens a window on Bob's side, answered with Reply.
     ASSERT_TRUE(alice.Type("/popup Lunch?"));
-    HWND received = WaitForWindow("Popup message from Alice");
+    HWND received = bob.WaitForDialog("Popup message from Alice");
     ASSERT_TRUE(received);
     EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Lunch?");
     PostMessageA(received, WM_COMMAND, IDC_REPLY, 0);
-    HWND reply = WaitForWindow("Send popup message to Alice");
+    HWND reply = bob.WaitForDialog("Send popup message to Alice");
     ASSERT_TRUE(reply);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(reply, IDC_POPUP_TEXT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Yes!"),
                         SMTO_ABORTIFHUNG, 2000, &result);
     PostMessageA(reply, WM_COMMAND, IDC_SEND, 0);
-    HWND answer = WaitForWindow("Popup message from Robert");
+    HWND answer = alice.WaitForDialog("Popup message from Robert");
     ASSERT_TRUE(answer);
     EXPECT_EQ(TextOf(GetDlgItem(answer, IDC_POPUP_TEXT)), "Yes!");
 

@@ -85,9 +85,7 @@ void FailsThenConnects(const char* badHost, const std::string& lines, const char
 
     RawPeer server;
     ASSERT_TRUE(server.Listen(PORT));
-    ASSERT_TRUE(bob.ConnectThroughDialog(goodHost));
-    ASSERT_TRUE(server.Accept());
-    EXPECT_EQ(server.Read(10), Hello("Bob"));
+    ASSERT_NO_FATAL_FAILURE(AcceptTheClient(server, bob, goodHost, "Bob"));
 }
 
 TEST(FaultTest, HostNameThatDoesNotResolveIsReportedAndTheControlsComeBack) {

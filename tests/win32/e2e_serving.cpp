@@ -18,3 +18,18 @@ void GreetAs(RawPeer& peer, Program& program, const std::string& name) {
     ASSERT_TRUE(peer.Send(Hello(name)));
     ASSERT_TRUE(program.WaitForHistory("*** You are connected to " + name + ".\r\n")) << program.lastHistory;
 }
+
+void ConnectCopies(Program& server, const std::string& serverName, Program& client, const std::string& clientName) {
+    ASSERT_TRUE(server.started());
+    ASSERT_TRUE(client.started());
+    ASSERT_NO_FATAL_FAILURE(StartServing(server));
+    ASSERT_TRUE(client.ConnectThroughDialog("127.0.0.1"));
+    ASSERT_TRUE(client.WaitForHistory("*** You are connected to " + serverName + ".\r\n")) << client.lastHistory;
+    ASSERT_TRUE(server.WaitForHistory("*** You are connected to " + clientName + ".\r\n")) << server.lastHistory;
+}
+
+void AcceptTheClient(RawPeer& server, Program& client, const char* host, const std::string& clientName) {
+    ASSERT_TRUE(client.ConnectThroughDialog(host));
+    ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(server.Read(10), Hello(clientName));
+}

@@ -143,13 +143,8 @@ size_t PeakMemoryKb(HANDLE process) {
 
 TEST(SoakTest, TenThousandMixedMessagesBothWaysArriveOnceAndInOrder) {
     Program alice("Alice", IgnorePopups, true);
-    ASSERT_TRUE(alice.started());
-    ASSERT_NO_FATAL_FAILURE(StartServing(alice));
     Program bob("Bob", IgnorePopups, true);
-    ASSERT_TRUE(bob.started());
-    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Bob.\r\n")) << alice.lastHistory;
-    ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Alice.\r\n")) << bob.lastHistory;
+    ASSERT_NO_FATAL_FAILURE(ConnectCopies(alice, "Alice", bob, "Bob"));
 
     Side fromAlice{alice, "Alice", "Al", {}};
     Side fromBob{bob, "Bob", "Bo", {}};

@@ -84,6 +84,8 @@ struct DialogSearch {
     HWND found;
 };
 
+// Top-level windows come in Z order, the topmost first: the first match is
+// the newest window that was brought to the front.
 BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
     DialogSearch* search = reinterpret_cast<DialogSearch*>(context);
     char name[16] = "";
@@ -129,26 +131,6 @@ bool Readable(SOCKET socket, DWORD start) {
         if (ready < 0) return false;
     }
     return false;
-}
-
-struct TitleSearch {
-    DWORD processId;
-    const std::string* titleStart;
-    HWND found;
-};
-
-// Top-level windows come in Z order, the topmost first: the first match is
-// the newest window that was brought to the front.
-BOOL CALLBACK FindTitledWindow(HWND window, LPARAM context) {
-    TitleSearch* search = reinterpret_cast<TitleSearch*>(context);
-    char title[128] = "";
-    GetWindowTextA(window, title, sizeof title);
-    if (OwnedBy(window, search->processId) && IsWindowVisible(window) &&
-        std::string(title).compare(0, search->titleStart->size(), *search->titleStart) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -252,13 +234,13 @@ bool Program::WaitForHistory(const std::string& part, int count) {
 
 void Program::Command(int id) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-HWND Program::WaitForDialog(const char* titleStart) const {
+HWND Program::WaitForDialog(const char* titleStart, DWORD wait) const {
     DialogSearch search{process_.dwProcessId, titleStart, nullptr};
     DWORD start = GetTickCount();
-    while (!search.found && !Elapsed(start)) {
+    do {
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
         if (!search.found) Sleep(20);
-    }
+    } while (!search.found && GetTickCount() - start < wait);
     return search.found;
 }
 
@@ -296,20 +278,15 @@ bool Program::Responsive() const {
 }
 
 std::string Program::WaitForWindowText(const std::string& titleStart, std::string* title, DWORD wait) const {
-    TitleSearch search{process_.dwProcessId, &titleStart, nullptr};
-    DWORD start = GetTickCount();
-    do {
-        EnumWindows(FindTitledWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.found) Sleep(20);
-    } while (!search.found && GetTickCount() - start < wait);
-    if (!search.found) return "";
-    char text[1001] = "";
+    HWND window = WaitForDialog(titleStart.c_str(), wait);
+    if (!window) return "";
     if (title) {
         char caption[128] = "";
-        GetWindowTextA(search.found, caption, sizeof caption);
+        GetWindowTextA(window, caption, sizeof caption);
         *title = caption;
     }
-    HWND field = ChildOfClass(search.found, "EDIT", 0);
+    char text[1001] = "";
+    HWND field = ChildOfClass(window, "EDIT", 0);
     DWORD_PTR copied = 0;
     if (!field || !SendMessageTimeoutA(field, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
                                        SMTO_ABORTIFHUNG, 2000, &copied)) {

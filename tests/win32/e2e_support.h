@@ -65,9 +65,9 @@ public:
 
     // A menu or toolbar command, posted: some open modal dialogs.
     void Command(int id) const;
-    // A visible dialog of the program whose caption starts so; null when
-    // none showed within the wait.
-    HWND WaitForDialog(const char* titleStart) const;
+    // The newest visible dialog of the program whose caption starts so;
+    // null when none showed within the wait (ms).
+    HWND WaitForDialog(const char* titleStart, DWORD wait = E2E_WAIT) const;
     // Opens Connect to, types host and presses OK; true once the dialog has
     // closed again.
     bool ConnectThroughDialog(const char* host);
@@ -82,9 +82,8 @@ public:
     bool CloseAndWait(DWORD* exitCode);
     // Whether the process still runs and its window answers a message.
     bool Responsive() const;
-    // The text of the newest visible window of this process whose title
-    // starts with titleStart (up to 1000 characters of its first edit field),
-    // waited for up to wait ms; empty when none showed.
+    // The text (up to 1000 characters of its first edit field) of the
+    // dialog WaitForDialog finds; empty when none showed.
     std::string WaitForWindowText(const std::string& titleStart, std::string* title = nullptr,
                                   DWORD wait = E2E_WAIT) const;
 
@@ -136,3 +135,9 @@ void StartServing(Program& program);
 void JoinServer(RawPeer& peer, const std::string& serverName);
 // The raw peer greets under name, and the copy shows it.
 void GreetAs(RawPeer& peer, Program& program, const std::string& name);
+// The server copy starts serving, the client copy connects to 127.0.0.1,
+// and each shows the other's greeting.
+void ConnectCopies(Program& server, const std::string& serverName, Program& client, const std::string& clientName);
+// The client copy connects to host through its dialog, the raw server
+// (listening already) takes the connection and reads its greeting.
+void AcceptTheClient(RawPeer& server, Program& client, const char* host, const std::string& clientName);

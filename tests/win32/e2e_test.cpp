@@ -142,9 +142,7 @@ TEST(EndToEndTest, ClientGreetsARawServerAndDisconnectPutsOneQuitMessageOnTheWir
     ASSERT_TRUE(server.Listen(PORT));
     Program bob("Bob");
     ASSERT_TRUE(bob.started());
-    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));
-    ASSERT_TRUE(server.Accept());
-    EXPECT_EQ(server.Read(10), Hello("Bob"));
+    ASSERT_NO_FATAL_FAILURE(AcceptTheClient(server, bob, "127.0.0.1", "Bob"));
     ASSERT_TRUE(server.Send(Hello("Srv") + ChatMessage("hi Bob") + ControlMessage('\x08', "nods")));
     ASSERT_TRUE(bob.WaitForHistory("*Srv nods.\r\n")) << bob.lastHistory;
 
@@ -166,9 +164,7 @@ TEST(EndToEndTest, ServerThatVanishesIsAResetForTheClient) {
     ASSERT_TRUE(server.Listen(PORT));
     Program bob("Bob");
     ASSERT_TRUE(bob.started());
-    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));
-    ASSERT_TRUE(server.Accept());
-    ASSERT_EQ(server.Read(10), Hello("Bob"));
+    ASSERT_NO_FATAL_FAILURE(AcceptTheClient(server, bob, "127.0.0.1", "Bob"));
     ASSERT_TRUE(server.Send(Hello("Srv")));
     ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Srv.\r\n"));
     server.Close();
