@@ -34,6 +34,21 @@ configure_and_build_windows() {
     cmake --build "$NORRIK_BUILD/win64" "$@"
 }
 
+# True when this host runs 32-bit Linux programs. Some kernels have their
+# 32-bit emulation switched off: execve then answers "Exec format error",
+# and a shell that gets that error reads the program as a script instead.
+# A probe that must exit with 42 tells the two apart without trusting
+# either message.
+runs_32bit_linux_programs() {
+    local dir=$1
+    mkdir -p "$dir"
+    printf 'int main(void) { return 42; }\n' >"$dir/probe32.c"
+    gcc -m32 -o "$dir/probe32" "$dir/probe32.c" >/dev/null 2>&1 || return 1
+    local status=0
+    "$dir/probe32" >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 42 ]
+}
+
 wine_environment() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -63,4 +78,28 @@ ensure_wineprefix() {
 use_virtual_desktop() {
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
+}
+
+# A private X server for the Wine tests, whatever display the caller has;
+# it and the prefix's wineserver stop when the calling script exits.
+start_test_display() {
+    local display=99
+    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    NORRIK_XVFB_PID=$!
+    trap 'wineserver -k >/dev/null 2>&1 || true; kill "$NORRIK_XVFB_PID" >/dev/null 2>&1 || true' EXIT
+    export DISPLAY=":$display"
+    for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    if ! xdpyinfo >/dev/null 2>&1; then
+        echo "Xvfb did not start on $DISPLAY within 5 s: the Win32 tests need it." >&2
+        exit 1
+    fi
+}
+
+# The build's own prefix, its server kept up between the tests' processes,
+# and the virtual desktop the GUI tests share.
+prepare_test_wineprefix() {
+    ensure_wineprefix "$NORRIK_BUILD/wineprefix"
+    wineserver -p
+    use_virtual_desktop 1280x1024
 }
