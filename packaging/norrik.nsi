@@ -39,8 +39,12 @@ Section "Norrik"
     CreateShortcut "$SMPROGRAMS\Norrik\Norrik Help.lnk" "$INSTDIR\nrkhelp.txt"
     CreateShortcut "$SMPROGRAMS\Norrik\Uninstall Norrik.lnk" "$INSTDIR\uninstall.exe"
 
-    ; A server needs peers to reach it; a failure here is not fatal.
-    nsExec::Exec 'netsh advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow protocol=TCP localport=6374 program="$INSTDIR\norrik.exe"'
+    ; A server needs peers to reach it; a failure here is not fatal. netsh
+    ; by its full path: an elevated installer would otherwise run whatever
+    ; netsh.exe lies beside it, in Downloads as often as not. The chat is
+    ; not authenticated, so the port opens on private and domain networks
+    ; only, never on a public one such as a cafe's.
+    nsExec::Exec '"$SYSDIR\netsh.exe" advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow protocol=TCP localport=6374 program="$INSTDIR\norrik.exe" profile=private,domain'
     Pop $0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Norrik 1.9"
@@ -53,7 +57,7 @@ SectionEnd
 
 Section "Uninstall"
     SetRegView 64
-    nsExec::Exec 'netsh advfirewall firewall delete rule name="${FIREWALL_RULE}"'
+    nsExec::Exec '"$SYSDIR\netsh.exe" advfirewall firewall delete rule name="${FIREWALL_RULE}"'
     Pop $0
     Delete "$SMPROGRAMS\Norrik\Norrik.lnk"
     Delete "$SMPROGRAMS\Norrik\Norrik Help.lnk"
