@@ -9,7 +9,7 @@ NORRIK_BUILD_PACKAGES=(cmake ninja-build g++ python3 g++-mingw-w64-x86-64-posix 
 NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-multilib)
 NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
 NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-                      xvfb xauth x11-utils imagemagick nsis p7zip-full)
+                      xvfb xauth x11-utils imagemagick nsis p7zip-full iproute2 util-linux)
 
 ensure_packages() {
     local missing=() pkg
@@ -102,4 +102,22 @@ prepare_test_wineprefix() {
     ensure_wineprefix "$NORRIK_BUILD/wineprefix"
     wineserver -p
     use_virtual_desktop 1280x1024
+}
+
+# The tests listen on and connect to port 6374 of 127.0.0.1. As root they
+# run in a network namespace of their own (only a loopback), so that no
+# other program on this machine, such as a running Norrik or another test
+# run, can hold that port or answer on it. Re-runs the calling script
+# there with the same arguments; where no namespace can be made it says so
+# and goes on as it is.
+enter_private_network() {
+    if [ -n "${NORRIK_NETNS:-}" ]; then
+        ip link set lo up
+        return 0
+    fi
+    if [ "$(id -u)" -ne 0 ] || ! unshare --net true 2>/dev/null; then
+        echo "Note: no private network namespace here (it needs root); the tests share this machine's loopback."
+        return 0
+    fi
+    exec unshare --net env NORRIK_NETNS=1 "$@"
 }
