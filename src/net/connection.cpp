@@ -30,8 +30,6 @@ constexpr int LISTEN_BACKLOG = 1;
 // longer than this many reads; the rest goes with the socket.
 constexpr int CLOSE_DRAIN_READS = 4096;
 
-char* AllocateLineBuffer(size_t size) { return new (std::nothrow) char[size]; }
-
 // One host look-up: the name handed to WinSock and the buffer it writes the
 // host entry into. Both must stay put until WinSock has posted its answer.
 struct HostLookup {
@@ -240,7 +238,6 @@ void OnConnectDone(SocketHandle socket, uint32_t error) {
 }  // namespace
 
 ConnectionState connectionState = InitialConnectionState();
-LineBufferAllocator lineBufferAllocator = AllocateLineBuffer;
 
 void ResetConnectionState() {
     // Only tests start over; the running program never drops a look-up
@@ -248,15 +245,12 @@ void ResetConnectionState() {
     currentLookup.reset();
     abandonedLookups.clear();
     connectionState = InitialConnectionState();
-    lineBufferAllocator = AllocateLineBuffer;
 }
-
-size_t AbandonedLookupCount() { return abandonedLookups.size(); }
 
 // ------------------------------------------------------------ start, stop
 
 bool InitNetwork() {
-    std::unique_ptr<char[]> lines(lineBufferAllocator(LINE_BUFFER_SIZE));
+    std::unique_ptr<char[]> lines(new (std::nothrow) char[LINE_BUFFER_SIZE]);
     cs.role = ROLE_NONE;
     cs.serverListening = 0;
     cs.serverHasPeer = 0;

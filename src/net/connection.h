@@ -38,11 +38,3 @@ intptr_t OnResolveDone(uintptr_t taskHandle, uint32_t eventWord);
 // queued for that socket lies before it. WinSock's own events are bits
 // below 0x400.
 constexpr uint32_t CONNECTION_MARKER_EVENT = 0x8000;
-
-// Where InitNetwork gets the buffer it formats its lines in; what it returns
-// is released with delete[]. Tests put a failing one here.
-using LineBufferAllocator = char* (*)(size_t size);
-extern LineBufferAllocator lineBufferAllocator;
-
-// Look-ups given up by Disconnect whose answer WinSock has not posted yet.
-size_t AbandonedLookupCount();

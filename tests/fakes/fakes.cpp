@@ -1,135 +1,303 @@
 #include "fakes/fakes.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 #include "app/app_state.h"
+#include "app/controls.h"
 #include "app/message_box.h"
 #include "common/text.h"
 #include "console/history_pane.h"
 #include "console/input_line.h"
-#include "fakes/fake_network.h"
-#include "fakes/fake_shell.h"
-#include "fakes/fake_socket.h"
+#include "console/interpreter.h"
+#include "net/alert_api.h"
+#include "net/connection.h"
+#include "net/protocol.h"
+#include "net/socket_api.h"
+#include "net/winsock_api.h"
+#include "popup/popup.h"
+#include "res/resource.h"
 
-FakeHistoryPane fakeHistory;
-FakeRegistry fakeRegistry;
-FakeInputLine fakeInput;
-std::vector<std::string> fakeErrorBoxes;
-std::vector<std::string> fakePlainBoxes;
+FakePlatform fake;
+
+namespace {
+
+int registryKey;
+
+bool Fail(int error) { return fake.lastError = error, false; }
+
+SocketHandle NewSocket() {
+    SocketHandle socket = 100;
+    while (fake.open.count(socket)) socket += 4;
+    fake.open.insert(socket);
+    return socket;
+}
+
+std::string Address(uint32_t address, uint16_t port) {
+    return std::string(inet_ntoa(in_addr{address})) + ":" + std::to_string(port);
+}
+
+void PostToPeerSocket(uint32_t event) { if (fake.selected[fake.peerSocket] == 2) PostEvent(2, fake.peerSocket, event); }
+
+void PostAcceptIfArmed() {
+    if (fake.waitingClients == 0 || !fake.acceptArmed || fake.selected[fake.listening] != 1) return;
+    fake.acceptArmed = false;
+    PostEvent(1, static_cast<uintptr_t>(fake.listening), SOCKET_EVENT_ACCEPT);
+}
+
+FakeMenuItem* ItemOf(MenuOwner menu, int id) {
+    auto& items = menu == MenuOwner::Main ? fake.mainMenu : fake.trayMenu;
+    auto found = std::find_if(items.begin(), items.end(), [id](const FakeMenuItem& item) { return item.id == id; });
+    return found == items.end() ? nullptr : &*found;
+}
+
+bool OpenKey(RegistryKey* key) {
+    fake.keyExists = true;
+    *key = &registryKey;
+    return ++fake.openKeys > 0;
+}
+
+}  // namespace
 
 void ResetFakes() {
-    fakeHistory = FakeHistoryPane{};
-    fakeRegistry = FakeRegistry{};
-    fakeInput = FakeInputLine{};
-    fakeErrorBoxes.clear();
-    fakePlainBoxes.clear();
-    ResetFakeSocket();
-    ResetFakeNetwork();
-    ResetFakeShell();
+    fake = FakePlatform{};
+    // The items as start-up leaves them: Send Popup grayed in both menus.
+    fake.mainMenu = {{IDM_CONNECT, "&Connect to...", true},
+                     {IDM_START_SERVER, "&Start Server", true},
+                     {IDM_SEND_POPUP, "&Send Popup...", false}};
+    fake.trayMenu = {{IDM_TRAY_HIDE, "&Hide", true}, {IDM_TRAY_SEND_POPUP, "&Send Popup...", false}};
+    fake.hosts = {{"officepc", inet_addr("192.168.1.20")}, {"hostb", inet_addr("10.0.0.2")}};
     ResetCoreState();
 }
 
-std::string FakeRegistry::StringValue(const std::string& name) const {
-    auto found = values.find(name);
-    if (found == values.end()) return "<missing>";
-    const std::string& data = found->second.data;
-    return std::string(data.c_str(), strnlen(data.data(), data.size()));
+void PostEvent(int message, uintptr_t wParam, uint32_t event, uint32_t error) {
+    fake.queue.push_back({message, {wParam, event | (error << 16)}});
 }
 
-uint32_t FakeRegistry::DwordValue(const std::string& name) const {
-    auto found = values.find(name);
-    if (found == values.end() || found->second.data.size() != 4) return 0xDEADBEEF;
-    uint32_t value;
-    std::memcpy(&value, found->second.data.data(), 4);
-    return value;
+void Dispatch() {
+    for (int handled = 0; !fake.queue.empty() && handled < 100000; ++handled) {
+        auto [message, parameters] = fake.queue.front();
+        fake.queue.pop_front();
+        SocketHandle socket = static_cast<SocketHandle>(parameters.first);
+        if (message == 1) OnListenEvent(socket, parameters.second);
+        if (message == 2) OnConnectionEvent(socket, parameters.second);
+        if (message == 3) OnResolveDone(parameters.first, parameters.second);
+    }
 }
 
-// ---- history pane: behaves like an EDIT control's text and selection ----
+void Knock() { ++fake.waitingClients, PostAcceptIfArmed(), Dispatch(); }
 
-bool HistoryPaneExists() { return fakeHistory.exists; }
+void PeerSends(const std::string& bytes) {
+    fake.inbound.push_back(bytes);
+    PostToPeerSocket(SOCKET_EVENT_READ);
+    Dispatch();
+}
+void PeerCloses() { fake.peerClosed = true, PostToPeerSocket(SOCKET_EVENT_CLOSE), Dispatch(); }
 
-size_t HistoryPaneTextLength() { return fakeHistory.text.size(); }
-
-void HistoryPaneSetSelection(size_t start, size_t end) {
-    fakeHistory.selectionStart = start;
-    fakeHistory.selectionEnd = end;
+void AnswerLookup(size_t index) {
+    const FakeLookup& lookup = fake.lookups.at(index);
+    auto found = fake.hosts.find(lookup.name);
+    if (found == fake.hosts.end()) return PostEvent(3, lookup.handle, 0, 11001);
+    // All of it, as a host entry with its lists does: a buffer released too early shows at once.
+    std::memset(lookup.buffer, 0x5A, lookup.size);
+    std::memcpy(lookup.buffer, &found->second, 4);
+    PostEvent(3, lookup.handle, 0);
 }
 
+void Type(const std::string& line) { fake.input = line, fake.inputFocused = false, HandleInputLine(); }
+
+void Connected() {
+    ResetFakes();
+    InitNetwork();
+    ConnectTo("127.0.0.1");
+    PostEvent(2, connectionState.connSocket, SOCKET_EVENT_CONNECT);
+    Dispatch();
+    fake.history.clear();
+    fake.wire.clear();
+}
+
+std::string Chat(const std::string& text) { return Control(0, text); }
+
+std::string Control(uint8_t code, const std::string& text) {
+    std::string message = (code ? std::string("\x02") + static_cast<char>(code) : "\x01") + text + "\x0C\x0D";
+    return message + std::string((WIRE_BLOCK - message.size() % WIRE_BLOCK) % WIRE_BLOCK, '\0');
+}
+
+std::string Hex(const char* text) {
+    std::string bytes;
+    for (char* end = nullptr;; text = end) {
+        long value = std::strtol(text, &end, 16);
+        if (end == text) return bytes;
+        bytes.push_back(static_cast<char>(value));
+    }
+}
+
+std::string Controls() {
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += fake.buttons[i] ? "CDSXPH"[i] : '-';
+    for (const auto* menu : {&fake.mainMenu, &fake.trayMenu}) {
+        for (const FakeMenuItem& item : *menu) {
+            text += (menu == &fake.trayMenu ? "; tray " : "; ") + std::to_string(item.id) + " " + item.text +
+                    (item.enabled ? "" : " (gray)");
+        }
+    }
+    return text;
+}
+
+// ------------------------------------------------------------- the shell
+
+bool HistoryPaneExists() { return true; }
+size_t HistoryPaneTextLength() { return fake.history.size(); }
+void HistoryPaneSetSelection(size_t start, size_t end) { fake.selectionStart = start, fake.selectionEnd = end; }
 void HistoryPaneReplaceSelection(const char* text) {
-    size_t start = std::min(fakeHistory.selectionStart, fakeHistory.text.size());
-    size_t end = std::min(std::max(fakeHistory.selectionEnd, start), fakeHistory.text.size());
-    fakeHistory.text.replace(start, end - start, text);
-    fakeHistory.selectionStart = fakeHistory.selectionEnd = start + std::strlen(text);
-    fakeHistory.appends.emplace_back(text);
-    RecordTimeline(std::string("history ") + text);
+    size_t start = std::min(fake.selectionStart, fake.history.size());
+    size_t end = std::min(std::max(fake.selectionEnd, start), fake.history.size());
+    fake.history.replace(start, end - start, text);
+    fake.selectionStart = fake.selectionEnd = start + std::strlen(text);
 }
+void HistoryPaneSetText(const char* text) { fake.history = text, fake.selectionStart = fake.selectionEnd = 0; }
 
-void HistoryPaneSetText(const char* text) {
-    fakeHistory.text = text;
-    fakeHistory.selectionStart = fakeHistory.selectionEnd = 0;
+size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, fake.input.c_str()); }
+void ClearInputLine() { fake.input.clear(); }
+void FocusInputLine() { fake.inputFocused = true; }
+
+void ShowErrorBox(const char* text) { fake.boxes.push_back(std::string("icon: ") + text); }
+void ShowPlainBox(const char* text) { fake.boxes.push_back(std::string("plain: ") + text); }
+
+void SetButtonEnabled(int id, bool on) { if (id >= IDT_CONNECT && id <= IDT_HELP) fake.buttons[id - IDT_CONNECT] = on; }
+void SwapMenuItem(MenuOwner menu, int oldId, int newId, const char* text) {
+    if (FakeMenuItem* item = ItemOf(menu, oldId)) *item = {newId, text, item->enabled};
 }
+void SetMenuItemEnabled(MenuOwner menu, int id, bool on) { if (auto* item = ItemOf(menu, id)) item->enabled = on; }
 
-// ---- input line ----
-
-size_t ReadInputLine(char* buffer, size_t size) {
-    return CopyText(buffer, size, fakeInput.exists ? fakeInput.text.c_str() : "");
+void StartFlashTimer(unsigned id, unsigned interval) {
+    fake.timer = std::to_string(id) + " every " + std::to_string(interval) + " ms";
 }
-
-void ClearInputLine() {
-    fakeInput.text.clear();
-    ++fakeInput.clears;
+void StopFlashTimer(unsigned id) { if (fake.timer.rfind(std::to_string(id) + " ", 0) == 0) fake.timer.clear(); }
+void FlashTitleBar(bool invert) { fake.titleInverted = invert && !fake.titleInverted; }
+void SoundTone(unsigned hertz, unsigned ms) {
+    fake.sounds.push_back("tone " + std::to_string(hertz) + " " + std::to_string(ms));
 }
+void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ") + path); }
+int ShowReceivedPopup(const char* text) { return fake.popups.emplace_back(text), 1; }
 
-void FocusInputLine() { ++fakeInput.focuses; }
-
-// ---- message boxes ----
-
-void ShowErrorBox(const char* text) { fakeErrorBoxes.emplace_back(text); }
-
-void ShowPlainBox(const char* text) { fakePlainBoxes.emplace_back(text); }
-
-// ---- registry: one key ----
-
-namespace {
-int fakeKeyToken;
-}
+// ---------------------------------------------------------- the registry
 
 RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
-    if (fakeRegistry.refuseOpenForRead) return RegistryOpenResult::Failed;
-    bool existed = fakeRegistry.keyExists;
-    fakeRegistry.keyExists = true;
-    ++fakeRegistry.openKeys;
-    *key = &fakeKeyToken;
-    return existed ? RegistryOpenResult::OpenedExisting : RegistryOpenResult::Created;
+    if (fake.refuseRead) return RegistryOpenResult::Failed;
+    RegistryOpenResult result = fake.keyExists ? RegistryOpenResult::OpenedExisting : RegistryOpenResult::Created;
+    return OpenKey(key), result;
 }
-
-bool RegistryOpenForWrite(const char*, RegistryKey* key) {
-    if (fakeRegistry.refuseOpenForWrite) return false;
-    fakeRegistry.keyExists = true;
-    ++fakeRegistry.openKeys;
-    ++fakeRegistry.writeOpens;
-    *key = &fakeKeyToken;
-    return true;
-}
-
+bool RegistryOpenForWrite(const char*, RegistryKey* key) { return !fake.refuseWrite && OpenKey(key); }
 bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType* type, std::string* data) {
-    fakeRegistry.readOrder.emplace_back(name);
-    auto found = fakeRegistry.values.find(name);
-    if (found == fakeRegistry.values.end()) return false;
-    *type = found->second.type;
-    *data = found->second.data;
+    auto found = fake.values.find(name);
+    if (found == fake.values.end()) return false;
+    std::tie(*type, *data) = found->second;
     return true;
 }
-
 void RegistryWriteString(RegistryKey, const char* name, const char* text) {
-    fakeRegistry.writeOrder.emplace_back(name);
-    fakeRegistry.values[name] = {RegistryValueType::String, std::string(text, std::strlen(text) + 1)};
+    fake.values[name] = {RegistryValueType::String, std::string(text, std::strlen(text) + 1)};
 }
-
 void RegistryWriteDword(RegistryKey, const char* name, uint32_t value) {
-    fakeRegistry.writeOrder.emplace_back(name);
-    fakeRegistry.SetDword(name, value);
+    fake.values[name] = {RegistryValueType::Dword, std::string(reinterpret_cast<const char*>(&value), 4)};
+}
+void RegistryCloseKey(RegistryKey) { --fake.openKeys; }
+
+// --------------------------------------------------------------- WinSock
+
+int StartWinSock(uint16_t, WinSockInfo* info) {
+    if (fake.startResult != 0) return fake.startResult;
+    fake.winsockRunning = true;
+    info->version = fake.version;
+    CopyText(info->description, "WinSock 2.0");
+    CopyText(info->systemStatus, "Running");
+    return 0;
+}
+void CleanupWinSock() { fake.winsockRunning = false; }
+
+SocketHandle OpenStreamSocket() { return fake.refuseSocket ? (Fail(10024), NO_SOCKET) : NewSocket(); }
+bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    if (fake.refuseBind) return Fail(10048);
+    fake.remote[socket] = "bound " + Address(address, port);
+    return true;
+}
+void ListenOnSocket(SocketHandle socket, int) { fake.listening = socket, fake.acceptArmed = true; }
+void SelectListenEvents(SocketHandle socket) { fake.selected[socket] = 1; }
+void SelectConnectionEvents(SocketHandle socket) { fake.selected[socket] = 2; }
+SocketHandle AcceptOnSocket(SocketHandle) {
+    fake.acceptArmed = true;
+    if (fake.acceptError != 0) return Fail(fake.acceptError), NO_SOCKET;
+    if (fake.waitingClients == 0) return Fail(SOCKET_ERROR_WOULD_BLOCK), NO_SOCKET;
+    --fake.waitingClients;
+    fake.peerSocket = NewSocket();
+    fake.remote[fake.peerSocket] = "accepted";
+    fake.peerClosed = false;
+    PostAcceptIfArmed();
+    return fake.peerSocket;
+}
+void SendBlocksAtOnce(SocketHandle) {}
+bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    fake.remote[socket] = "to " + Address(address, port);
+    fake.peerSocket = socket;
+    fake.peerClosed = false;
+    return fake.connectError == 0 || Fail(fake.connectError);
+}
+void CloseSocket(SocketHandle socket) {
+    fake.open.erase(socket);
+    fake.remote.erase(socket);
+    fake.selected.erase(socket);
+    // What the peer sent and nobody read goes with the socket.
+    if (socket == fake.peerSocket) fake.peerSocket = NO_SOCKET, fake.inbound.clear();
+}
+size_t PendingBytes(SocketHandle socket) {
+    size_t pending = 0;
+    for (const std::string& piece : fake.inbound) pending += socket == fake.peerSocket ? piece.size() : 0;
+    return pending;
+}
+uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
+
+uintptr_t StartHostLookup(const char* name, char* buffer, size_t size) {
+    if (fake.refuseLookup || !fake.winsockRunning) return 0;
+    fake.lookups.push_back({0x2000 + fake.lookups.size(), name, buffer, size});
+    return fake.lookups.back().handle;
+}
+void CancelHostLookup(uintptr_t) {}  // a stub under Wine: the look-up still answers
+bool FirstLookupAddress(const char* entry, uint32_t* address) { return std::memcpy(address, entry, 4), *address != 0; }
+bool LocalHostName(char* name, size_t size) { return fake.hostName && CopyText(name, size, fake.hostName); }
+bool FirstHostAddress(const char*, uint32_t* address) { return (*address = fake.hostAddress) != 0; }
+bool PostConnectionEvent(SocketHandle socket, uint32_t event) { return PostEvent(2, socket, event), true; }
+bool PostListenEvent(SocketHandle socket, uint32_t event) { return PostEvent(1, socket, event), true; }
+
+int SendOnSocket(SocketHandle socket, const char* data, int length) {
+    if (!fake.open.count(socket)) return Fail(10038), -1;  // WSAENOTSOCK
+    int answer = fake.nextAnswer < fake.sendAnswers.size() ? fake.sendAnswers[fake.nextAnswer++] : length;
+    if (answer < 0) return Fail(answer == -1 ? SOCKET_ERROR_WOULD_BLOCK : 10054), -1;
+    fake.wire.append(data, static_cast<size_t>(std::min(answer, length)));
+    return answer;  // may claim more than it was offered
 }
 
-void RegistryCloseKey(RegistryKey) { --fakeRegistry.openKeys; }
+int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
+    if (socket != fake.peerSocket) return Fail(10038), -1;
+    if (fake.inbound.empty()) return fake.peerClosed ? 0 : (Fail(SOCKET_ERROR_WOULD_BLOCK), -1);
+    std::string& piece = fake.inbound.front();
+    size_t count = std::min(piece.size(), static_cast<size_t>(length));
+    std::memcpy(buffer, piece.data(), count);
+    piece.erase(0, count);
+    if (piece.empty()) fake.inbound.pop_front();
+    if (!fake.inbound.empty()) PostToPeerSocket(SOCKET_EVENT_READ);  // as Wine does after a read that leaves data
+    return static_cast<int>(count);
+}
+
+int LastSocketError() { return fake.lastError; }
+
+void DeliverConnectionEvent(SocketHandle socket, uint32_t event) {
+    // The longest message nests 51 deep, or 504 taken a byte at a time.
+    if (++fake.depth > 600) std::fputs("self-delivery of FD_WRITE does not stop\n", stderr), std::abort();
+    OnConnectionEvent(socket, event);
+    --fake.depth;
+}

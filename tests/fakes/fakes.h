@@ -1,60 +1,82 @@
 #pragma once
-// In-memory stand-ins for the platform seams, for the native tests. Each
-// records what the core asked of it and can be told to fail.
+// The platform under the core, for the native tests, fuzz targets and benchmark:
+// what a user and a peer see afterwards (history, controls, alerts, boxes, the
+// registry, the bytes on the wire), and a WinSock that behaves as Wine's: numbers
+// reused at once, notifications only for selected sockets, FD_READ posted again
+// while bytes remain, look-ups that read their name only when they answer.
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "net/connection_state.h"
 #include "settings/registry_store.h"
 
-struct FakeHistoryPane {
-    bool exists = true;
-    std::string text;
-    size_t selectionStart = 0;
-    size_t selectionEnd = 0;
-    std::vector<std::string> appends;  // each replace, in order
+struct FakeMenuItem { int id; std::string text; bool enabled; };
+struct FakeLookup { uintptr_t handle; const char* name; char* buffer; size_t size; };
+
+struct FakePlatform {
+    std::string history, input;
+    size_t selectionStart = 0, selectionEnd = 0;
+    bool inputFocused = false;
+    std::vector<std::string> boxes;  // "icon: text" or "plain: text"; the caption is "Error" for both
+    bool buttons[6] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
+    std::vector<FakeMenuItem> mainMenu, trayMenu;
+    std::string timer;  // "<id> every <ms> ms" while the flash timer runs
+    bool titleInverted = false;
+    std::vector<std::string> sounds, popups;  // sounds: "tone <Hz> <ms>", "wave <path>"
+
+    bool keyExists = false, refuseRead = false, refuseWrite = false;
+    std::map<std::string, std::pair<RegistryValueType, std::string>> values;
+    int openKeys = 0;
+
+    int startResult = 0, lastError = 0, connectError = 10035;  // connect answers would-block, or 0: at once
+    uint16_t version = 0x0101;
+    bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseLookup = false;
+    std::set<SocketHandle> open;                 // from 100 in steps of 4, lowest free first
+    std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted"
+    std::map<SocketHandle, int> selected;        // 1 listen events, 2 connection events
+    SocketHandle listening = NO_SOCKET;
+    int waitingClients = 0, acceptError = 0;
+    bool acceptArmed = true;                // FD_ACCEPT comes once, and again only after an accept
+    std::map<std::string, uint32_t> hosts;  // what a look-up of a name finds
+    std::vector<FakeLookup> lookups;
+    const char* hostName = "testhost";  // null: gethostname fails
+    uint32_t hostAddress = 0x0B01A8C0;  // 192.168.1.11; 0: gethostbyname fails
+    std::deque<std::pair<int, std::pair<uintptr_t, uint32_t>>> queue;  // message 1 listen, 2 conn, 3 look-up
+
+    // The one peer: what it received, and what it sends on which socket.
+    std::string wire;
+    std::vector<int> sendAnswers;  // per send: n takes n bytes, -1 would-block, -2 fails; then all
+    size_t nextAnswer = 0;
+    SocketHandle peerSocket = NO_SOCKET;
+    std::deque<std::string> inbound;  // a read takes at most one piece
+    bool peerClosed = false;          // reads answer 0 once nothing is left
+    int depth = 0;
 };
 
-struct FakeRegistryValue {
-    RegistryValueType type;
-    std::string data;
-};
+extern FakePlatform fake;
 
-struct FakeRegistry {
-    // Values of the one key, by name; absent when keyExists is false.
-    bool keyExists = false;
-    bool refuseOpenForRead = false;
-    bool refuseOpenForWrite = false;
-    std::map<std::string, FakeRegistryValue> values;
-    std::vector<std::string> writeOrder;  // value names, in the order written
-    std::vector<std::string> readOrder;
-    int openKeys = 0;  // opened and not yet closed
-    int writeOpens = 0;
-
-    void SetString(const std::string& name, const std::string& text) {
-        values[name] = {RegistryValueType::String, text + std::string(1, '\0')};
-    }
-    void SetDword(const std::string& name, uint32_t value) {
-        values[name] = {RegistryValueType::Dword, std::string(reinterpret_cast<const char*>(&value), 4)};
-    }
-    // The text of a stored string value, up to its zero.
-    std::string StringValue(const std::string& name) const;
-    uint32_t DwordValue(const std::string& name) const;
-};
-
-struct FakeInputLine {
-    bool exists = true;
-    std::string text;
-    int clears = 0;
-    int focuses = 0;
-};
-
-extern FakeHistoryPane fakeHistory;
-extern FakeRegistry fakeRegistry;
-extern FakeInputLine fakeInput;
-extern std::vector<std::string> fakeErrorBoxes;
-extern std::vector<std::string> fakePlainBoxes;  // caption "Error", no icon
-
-// Fresh fakes and fresh core state, for the start of every test.
+// Fresh fakes and fresh core state.
 void ResetFakes();
+// WinSock posting to the main window, and the message loop handling the queue.
+void PostEvent(int message, uintptr_t wParam, uint32_t event, uint32_t error = 0);
+void Dispatch();
+
+void Knock();                              // a client connects to the listening socket
+void PeerSends(const std::string& bytes);  // the bytes arrive, FD_READ is posted and handled
+void PeerCloses();                         // FD_CLOSE is posted and handled
+void AnswerLookup(size_t index);           // WinSock finishes look-up number index
+void Type(const std::string& line);        // typed into the input line, then Enter
+void Connected();  // fresh fakes, connected to 127.0.0.1 and greeted, history and wire then emptied
+
+// A chat (code 0) or control message as it travels: terminated, padded to blocks.
+std::string Chat(const std::string& text);
+std::string Control(uint8_t code, const std::string& text);
+std::string Hex(const char* text);  // "01 68 69" as bytes
+
+// Toolbar buttons (C D S X P H, '-' when off), then "; id text" for each
+// main and tray menu item, with " (gray)" when grayed.
+std::string Controls();

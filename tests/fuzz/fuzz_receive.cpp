@@ -1,34 +1,16 @@
-// The receive path against arbitrary bytes in arbitrary read sizes, as a
-// hostile or broken peer and a fragmenting network could deliver them.
-//
-// Input: a sequence of steps, each a control byte and what it needs.
-// control % 16 is 0..10: a read returning that many of the following input
-// bytes (fewer if the input ends); 11: the read fails; 12: the read reports
-// the connection closed; 13..15: a flood, a byte value and a count byte:
-// count % 64 + 1 full reads of that byte, so that runs past the end of the
-// storage cost the fuzzer two bytes of input.
-//
-// Every step is checked against a plain model of the framing rule written
-// with std::string: which messages are handed on, which reads overflow, and
-// what the receive storage holds afterwards. The address sanitizer guards the
-// engine's block; the explicit checks guard the storage, since an overrun
-// into a neighbouring field of the same record would go unseen by it.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
+// The receive path against arbitrary bytes in arbitrary read sizes. Input:
+// control bytes; % 16 up to 10 is a read of that many following bytes (none:
+// a closed read), above 10 a flood of 13 to 65 full reads of the next byte.
+// Every read is checked against a plain model of the framing, the storage byte
+// for byte: an overrun into its record's padding escapes the address sanitizer.
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "fakes/fake_socket.h"
 #include "fakes/fakes.h"
-#include "net/connection.h"
-#include "net/protocol.h"
 #include "net/transfer.h"
 
 namespace {
-
-constexpr SocketHandle PEER = 5;
 
 std::vector<std::string> handedOn;
 
@@ -36,89 +18,46 @@ void Require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-void RecordMessage(const char* message) {
-    Require(message == incomingBuffer.storage);
-    size_t length = strnlen(message, MESSAGE_BUFFER_SIZE);
-    Require(length < MESSAGE_BUFFER_SIZE);  // terminated inside the storage
-    handedOn.emplace_back(message, length);
-}
+}  // namespace
 
-struct Model {
-    std::string held;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Connected();
+    handedOn.clear();
+    receivedMessageHandler = [](const char* message) {
+        Require(strnlen(message, MESSAGE_BUFFER_SIZE) < MESSAGE_BUFFER_SIZE);
+        handedOn.emplace_back(message);
+    };
+    std::string held, lines;
     std::vector<std::string> messages;
-    size_t overflows = 0;
-
-    // The bytes as one stream: zeros between messages are padding, the
-    // first 0x0C 0x0D ends a message, and a message that grows past the
-    // storage is dropped with the rest of its read.
-    void Read(const std::string& chunk) {
-        for (char byte : chunk) {
-            if (held.empty() && byte == '\0') continue;
+    auto read = [&](const std::string& bytes) {
+        PeerSends(bytes);
+        for (char byte : bytes) {
+            if (held.empty() && byte == '\0') continue;  // padding between messages
             if (!held.empty() && byte == '\x0D' && held.back() == '\x0C') {
                 held.pop_back();
                 messages.emplace_back(held.c_str());
                 held.clear();
-                continue;
-            }
-            if (held.size() == MESSAGE_BUFFER_SIZE) {
-                ++overflows;
+            } else if (held.size() == MESSAGE_BUFFER_SIZE) {  // dropped with the rest of its read
+                lines += "***Error: Received message longer than 510 bytes, discarded\r\n";
                 held.clear();
-                return;
+                break;
+            } else {
+                held += byte;
             }
-            held += byte;
         }
-    }
-};
-
-void CheckAgainst(const Model& model) {
-    static const char zeros[MESSAGE_BUFFER_SIZE] = {};
-    const size_t held = model.held.size();
-    Require(incomingBuffer.writePosition == held);
-    Require(std::memcmp(incomingBuffer.storage, model.held.data(), held) == 0);
-    Require(std::memcmp(incomingBuffer.storage + held, zeros, MESSAGE_BUFFER_SIZE - held) == 0);
-    Require(handedOn.size() == model.messages.size());
-    if (!handedOn.empty()) Require(handedOn.back() == model.messages.back());
-    Require(fakeHistory.appends.size() == model.overflows);
-    if (model.overflows > 0) Require(fakeHistory.appends.back() == RECEIVE_OVERFLOW_LINE);
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ResetFakes();
-    handedOn.clear();
-    receivedMessageHandler = RecordMessage;
-    connectionState.clientConnected = 1;
-    connectionState.connSocket = PEER;
-
-    Model model;
-    // One notification and the model's view of the same read.
-    auto read = [&](FakeRecvStep step) {
-        std::string chunk = step.kind == FakeRecvStep::Data ? step.bytes : std::string();
-        fakeSocket.Feed(std::move(step));
-        OnConnectionEvent(PEER, SOCKET_EVENT_READ);
-        Require(!fakeSocket.ReceivePending());
-        Require(fakeSocket.recvLengths.back() == static_cast<int>(WIRE_BLOCK));
-        model.Read(chunk);
-        CheckAgainst(model);
+        Require(handedOn == messages && fake.history == lines && incomingBuffer.writePosition == held.size());
+        Require(std::string(incomingBuffer.storage, MESSAGE_BUFFER_SIZE) ==
+                held + std::string(MESSAGE_BUFFER_SIZE - held.size(), '\0'));
     };
-    size_t at = 0;
-    while (at < size) {
-        unsigned control = data[at++] % 16;
+    for (size_t at = 0; at < size;) {
+        const size_t control = data[at++] % 16, count = std::min(control, size - at);
         if (control <= WIRE_BLOCK) {
-            size_t count = control < size - at ? control : size - at;
-            read(DataChunk(std::string(reinterpret_cast<const char*>(data + at), count)));
+            read(std::string(reinterpret_cast<const char*>(data + at), count));
             at += count;
-        } else if (control == 11) {
-            read(FailedRead(10054));
-        } else if (control == 12) {
-            read(ClosedRead());
         } else {
-            char value = at < size ? static_cast<char>(data[at++]) : 0;
-            unsigned reads = (at < size ? data[at++] : 0) % 64 + 1u;
-            for (unsigned i = 0; i < reads; ++i) read(DataChunk(std::string(WIRE_BLOCK, value)));
+            const char value = at < size ? static_cast<char>(data[at++]) : 0;
+            for (size_t reads = (control - WIRE_BLOCK) * 13; reads > 0; --reads) read(std::string(WIRE_BLOCK, value));
         }
     }
-    Require(fakeSocket.offerLengths.empty());  // receiving never sends
     return 0;
 }

@@ -1,0 +1,96 @@
+// The history pane and the interpreter of typed lines: what each line leaves
+// in the history, in message boxes and on the wire.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "console/history.h"
+#include "console/history_pane.h"
+#include "fakes/fakes.h"
+#include "net/protocol.h"
+
+namespace {
+
+const std::string NOT_CONNECTED = "***Not connected\r\n";
+const std::string BUSY = "Error: Previous send not finished, send ignored\n\r";
+const std::string UNKNOWN = "Error: Unknown Command.  Type /help for a list of available commands.\r\n";
+const std::string HELP =
+    "***Available Commands:\r\n/nick NewNickname\t\tChanges your nickname\r\n/me message goes here\tAction\r\n"
+    "/clear\t\t\tClears the history window\r\n***End Available Commands\r\n";
+const std::string DISCONNECTED = "Disconnected from server...\r\n";
+
+TEST(HistoryTest, AppendsLandAtTheEndWhateverTheUserSelected) {
+    ResetFakes();
+    AppendHistory("Server closed...");
+    HistoryPaneSetSelection(0, 6);
+    AppendHistory("next\n\r");
+    EXPECT_EQ(fake.history, "Server closed...next\n\r");
+    EXPECT_EQ(fake.selectionStart, fake.history.size());
+    ClearHistory();
+    EXPECT_EQ(fake.history, "");
+}
+
+struct LineRow {
+    const char* name;
+    bool connected;
+    std::vector<int> answers;  // what each send call takes, as for the engine's tests
+    std::vector<std::string> typed;
+    std::string seen;  // the history, then each message box
+    std::string wire;
+    bool focused;
+};
+
+const LineRow LINES[] = {
+    {"chat is echoed, then sent", true, {}, {"hello there"}, "<You> hello there\r\n", Chat("hello there"), true},
+    {"a refusal stands below the echo", true, {-1}, {"first", "second"}, "<You> first\r\n<You> second\r\n" + BUSY, "",
+     true},
+    {"without a peer", false, {}, {"hello", "", "/nick Bob", "/me waves", "/quit", "/popup hi"},
+     NOT_CONNECTED + NOT_CONNECTED + NOT_CONNECTED + NOT_CONNECTED + NOT_CONNECTED + NOT_CONNECTED, "", false},
+    {"an empty line is chat", true, {}, {""}, "<You> \r\n", Chat(""), true},
+    {"a blank before the slash makes chat", true, {}, {" /nick Bob"}, "<You>  /nick Bob\r\n", Chat(" /nick Bob"),
+     true},
+    {"/nick", true, {}, {"/nick Bob", "x"}, "***Your are now known as Bob.\r\n<Bob> x\r\n",
+     Control(CTRL_NICK, "Bob") + Chat("x"), true},
+    {"/nick of 20", true, {}, {"/nick " + std::string(20, 'n')},
+     "***Your are now known as " + std::string(20, 'n') + ".\r\n", Control(CTRL_NICK, std::string(20, 'n')), true},
+    {"/nick of 25", true, {}, {"/nick " + std::string(25, 'n')},
+     "***Nickname is longer than 20 characters, truncated\r\n***Your are now known as " + std::string(20, 'n') +
+         ".\r\n",
+     Control(CTRL_NICK, std::string(20, 'n')), true},
+    {"/nick refused still renames", true, {-1}, {"hi", "/nick Zed %s", "x"},
+     "<You> hi\r\n" + BUSY + "***Your are now known as Zed %s.\r\n<Zed %s> x\r\n" + BUSY, "", true},
+    {"/me", true, {}, {"/me waves"}, "*You waves\r\n", Control(CTRL_ACTION, "waves"), true},
+    {"/me refused: the refusal above the echo", true, {-1}, {"/me one", "/me two"},
+     "*You one\r\n" + BUSY + "*You two\r\n", "", true},
+    {"near misses", true, {}, {"/nick", "/nickBob", "/me", "/mewaves", "/", "/NICK Bob", "/HELP", "//nick"},
+     UNKNOWN + UNKNOWN + UNKNOWN + UNKNOWN + UNKNOWN + UNKNOWN + UNKNOWN + UNKNOWN, "", true},
+    {"/help and /clear by prefix, without a peer", false, {}, {"/what", "/helpme", "/clearly", "/help"}, HELP, "",
+     true},
+    {"/popup", true, {}, {"/popup Lunch?"}, "", Control(CTRL_POPUP, "Lunch?"), true},
+    {"/popup without text", true, {}, {"/popup", "/popup "},
+     "[box icon: Unable to comply(empty message)][box icon: Unable to comply(empty message)]", "", true},
+    {"/quit", true, {}, {"/quit"}, DISCONNECTED, Control(CTRL_QUIT, "Leaving"), true},
+    {"/quit and one letter", true, {}, {"/quitx"}, DISCONNECTED, Control(CTRL_QUIT, "Leaving"), true},
+    {"/quit and letters: from the seventh character", true, {}, {"/quitxyz"}, DISCONNECTED,
+     Control(CTRL_QUIT, "yz"), true},
+};
+
+TEST(InterpreterTest, WhatEachTypedLineDoes) {
+    for (const LineRow& row : LINES) {
+        SCOPED_TRACE(row.name);
+        row.connected ? Connected() : ResetFakes();
+        fake.sendAnswers = row.answers;
+        for (const std::string& line : row.typed) {
+            Type(line);
+            EXPECT_EQ(fake.input, "") << "the typed line leaves the input line";
+        }
+        std::string seen = fake.history;
+        for (const std::string& box : fake.boxes) seen += "[box " + box + "]";
+        EXPECT_EQ(seen, row.seen);
+        EXPECT_EQ(fake.wire, row.wire);
+        EXPECT_EQ(fake.inputFocused, row.focused);
+    }
+}
+
+}  // namespace
