@@ -1,0 +1,441 @@
+// What only the real Win32 shell can get wrong, as the user meets it. The main
+// window starts in this process through the program's own start-up code, with
+// a private HKEY_CURRENT_USER; modal dialogs and boxes are answered by a thread.
+#include <winsock2.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/private_messages.h"
+#include "app/win32/main_window.h"
+#include "app/win32/shell_parts.h"
+#include "console/history.h"
+#include "console/win32/console_win32.h"
+#include "net/alerts.h"
+#include "net/connection.h"
+#include "net/connection_state.h"
+#include "net/incoming.h"
+#include "popup/popup.h"
+#include "res/resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+void Pump(DWORD milliseconds) {
+    MSG message;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(5)) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) TranslateMessage(&message), DispatchMessageA(&message);
+    }
+}
+
+std::string WindowText(HWND window) {
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(window, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+void Command(int id) { SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+
+// Visible dialog windows of this process whose caption starts so, the topmost first.
+std::vector<HWND> Dialogs(const std::string& caption) {
+    std::vector<HWND> found;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        bool ours = process == GetCurrentProcessId() && IsWindowVisible(window);
+        if (ours && WindowText(window).rfind(caption, 0) == 0) found.push_back(window);
+    }
+    return found;
+}
+
+// From a thread of its own, finds each dialog of this process with the caption, lets onFound look
+// at it (the GUI thread answers from inside its modal loop), then posts it the closing command.
+struct DialogCloser {
+    DialogCloser(const std::string& caption, int closing, std::function<void(HWND)> onFound = {}, int rounds = 200)
+        : thread([this, caption, closing, onFound, rounds] {
+              for (int round = 1; !stop; Sleep(30), ++round) {
+                  for (HWND dialog : Dialogs(caption)) {
+                      if (onFound) onFound(dialog);
+                      ++seen;
+                      PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(closing), 0);
+                      Sleep(100);
+                  }
+                  // A dialog of another caption is ended too, unseen, so that no test waits for ever.
+                  for (HWND dialog : round == rounds && !seen ? Dialogs("") : std::vector<HWND>())
+                      PostMessageA(dialog, WM_COMMAND, static_cast<WPARAM>(closing), 0);
+              }
+          }) {}
+    ~DialogCloser() {
+        stop = true;
+        thread.join();
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> seen{0};
+    std::thread thread;  // last: it uses the others
+};
+
+void Store(const char* name, DWORD value) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, SETTINGS_KEY, name, REG_DWORD, &value, sizeof value);
+}
+
+std::string Stored(const char* name) {  // a string as stored, a DWORD in decimal
+    char data[512] = "";
+    DWORD type = 0, size = sizeof data - 1, value = 0;
+    if (RegGetValueA(HKEY_CURRENT_USER, SETTINGS_KEY, name, RRF_RT_ANY, &type, data, &size)) type = 0;
+    memcpy(&value, data, sizeof value);
+    return type == REG_SZ ? std::string(data) : type == REG_DWORD ? std::to_string(value) : "<missing>";
+}
+
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest() {
+        RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());  // left by a test that crashed
+        RegCreateKeyA(HKEY_CURRENT_USER, rootPath_.c_str(), &root_);
+        RegOverridePredefKey(HKEY_CURRENT_USER, root_);
+    }
+    ~ShellTest() override {
+        Stop();
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        RegCloseKey(root_);
+        RegDeleteTreeA(HKEY_CURRENT_USER, rootPath_.c_str());
+        boxCloser_.reset();
+        EXPECT_EQ(boxes_, expectedBoxes);
+    }
+    bool Start() {  // as WinMain does
+        ResetCoreState();
+        int exitCode = -1;
+        bool started = StartMainWindow(GetModuleHandleA(nullptr), &exitCode) && exitCode == 0;
+        Pump(100);
+        return started;
+    }
+    // Destroys whatever is left, and forgets the window class and the settings.
+    void Stop() {
+        if (IsWindow(mainWindow)) DestroyWindow(mainWindow);
+        Pump(50);  // the quit message and whatever the windows left behind
+        UnregisterClassA(MAIN_WINDOW_CLASS, GetModuleHandleA(nullptr));
+        RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
+    }
+    // The texts of the message boxes the test expects (all are captioned "Error").
+    std::vector<std::string> expectedBoxes;
+
+private:
+    const std::string rootPath_ = "Software\\NorrikTests\\" + std::to_string(GetCurrentProcessId());
+    HKEY root_ = nullptr;
+    std::vector<std::string> boxes_;
+    std::unique_ptr<DialogCloser> boxCloser_ = std::make_unique<DialogCloser>("Error", IDOK, [this](HWND box) {
+        boxes_.push_back(WindowText(GetDlgItem(box, 0xFFFF)));  // where a box keeps its text
+    }, 1 << 30);
+};
+
+bool IconPresent(HWND owner) {  // asks the notification area without changing the icon
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = owner;
+    data.uID = 101;
+    return Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+}
+
+std::string Rect(long l, long t, long r, long b) {
+    return std::to_string(l) + "," + std::to_string(t) + " " + std::to_string(r) + "," + std::to_string(b);
+}
+
+std::string Where(HWND window, HWND parent) {
+    RECT r;
+    GetWindowRect(window, &r);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+    return Rect(r.left, r.top, r.right, r.bottom);
+}
+
+// The history pane fills the width from below the toolbar (when the setting
+// shows one) to 25 pixels above the bottom; the input line the last 23.
+void ExpectLaidOut(bool toolbar) {
+    RECT c;
+    GetClientRect(mainWindow, &c);
+    EXPECT_EQ(toolbarWindow && toolbarBottom > 0, toolbar);
+    EXPECT_EQ(Where(historyPane, mainWindow), Rect(0, toolbar ? toolbarBottom + 2 : 0, c.right, c.bottom - 25));
+    EXPECT_EQ(Where(inputLine, mainWindow), Rect(0, c.bottom - 23, c.right, c.bottom));
+}
+
+TEST_F(ShellTest, StoredSettingsDecideHowItStarts) {
+    const struct { const char* name[2]; DWORD value[2]; bool visible, icon, toolbar, topmost; } rows[] = {
+        {{"Beep", "Beep"}, {1, 1}, true, true, true, false},  // the defaults
+        {{"StartInTray", "Trayicon"}, {1, 1}, false, true, true, false},
+        {{"StartInTray", "Trayicon"}, {1, 0}, true, false, true, false},
+        {{"Toolbar", "AlwaysOnTop"}, {0, 1}, true, true, false, true},
+        {{"AlwaysOnTop", "Toolbar"}, {5, 1}, true, true, true, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.name[0]) + " " + row.name[1]);
+        for (int i : {0, 1}) Store(row.name[i], row.value[i]);
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, row.visible);
+        EXPECT_EQ(IconPresent(mainWindow), row.icon);
+        EXPECT_EQ((GetWindowLongA(mainWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, row.topmost);
+        ExpectLaidOut(row.toolbar);
+        Stop();
+    }
+}
+
+TEST_F(ShellTest, InputLineHasTheFocusTakesThreeHundredCharactersAndEnterHandsThemOver) {
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(GetFocus(), inputLine);
+    SendMessageA(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    DispatchIncoming("\x01hello");  // flashes the title of an inactive window
+    SetFocus(historyPane);
+    SendMessageA(mainWindow, WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, 1), 0);  // clicked while minimised
+    EXPECT_EQ(GetFocus(), inputLine);
+    EXPECT_FALSE(KillTimer(mainWindow, FLASH_TIMER_ID)) << "activation has stopped the flashing";
+    SendMessageA(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    DispatchIncoming("\x01" "again");
+    EXPECT_TRUE(KillTimer(mainWindow, FLASH_TIMER_ID)) << "the flashing runs on the main window's timer";
+    // Typed characters ('\r' alone is Ctrl+M), then Enter key-downs that the
+    // loop translates into characters too.
+    const struct { std::string typed; int enters; std::string input, history; } rows[] = {
+        {std::string(310, 'x'), 0, std::string(300, 'x'), ""},
+        {"he\rllo", 0, "hello", ""},
+        {"hello", 1, "", "***Not connected\r\n"},
+        {"", 2, "", "***Not connected\r\n***Not connected\r\n"},  // held down
+    };
+    for (const auto& row : rows) {
+        Command(IDM_CLEAR_HISTORY);
+        for (char c : row.typed) SendMessageA(inputLine, WM_CHAR, static_cast<unsigned char>(c), 1);
+        for (int i = 0; i < row.enters; ++i) PostMessageA(inputLine, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        Pump(50);
+        EXPECT_EQ(WindowText(inputLine) + "|" + WindowText(historyPane), row.input + "|" + row.history);
+        SetWindowTextA(inputLine, "");
+    }
+}
+
+TEST_F(ShellTest, HistoryPaneKeepsEveryTextAtTheEndPastThirtyThousandCharacters) {
+    ASSERT_TRUE(Start());
+    Command(IDM_CLEAR_HISTORY);
+    std::string expected = "joined line\r\nodd\n\r";
+    for (const char* text : {"joined ", "line\r\n", "odd\n\r"}) AppendHistory(text);
+    SendMessageA(historyPane, EM_SETSEL, 0, 3);  // the user selects text higher up
+    for (int i = 0; expected.size() < 40000; ++i) {
+        std::string line = "line " + std::to_string(i) + " of a long conversation, %s %n kept as is\r\n";
+        AppendHistory(line.c_str());
+        expected += line;
+    }
+    EXPECT_EQ(WindowText(historyPane), expected);
+    EXPECT_EQ(SendMessageA(historyPane, EM_GETSEL, 0, 0), MAKELONG(expected.size(), expected.size())) << "caret";
+}
+
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
+
+TEST_F(ShellTest, EveryWayOutQuitsWithZeroStoresTheTogglesAndRemovesTheIcon) {
+    const std::pair<UINT, int> ways[] = {{WM_CLOSE, 0}, {WM_COMMAND, IDM_EXIT}, {WM_COMMAND, IDM_TRAY_QUIT}};
+    for (auto way : ways) {
+        ASSERT_TRUE(Start());
+        HWND window = mainWindow;
+        Command(IDM_ALWAYS_ON_TOP);
+        Command(IDM_SHOW_TOOLBAR);
+        PostMessageA(window, way.first, static_cast<WPARAM>(way.second), 0);
+        UINT_PTR guard = SetTimer(nullptr, 0, 5000, GiveUp);
+        EXPECT_EQ(RunMessageLoop(), 0) << way.second;  // the program's own loop
+        KillTimer(nullptr, guard);
+        EXPECT_FALSE(IsWindow(window) || IconPresent(window));
+        EXPECT_EQ(Stored("AlwaysOnTop") + Stored("Toolbar") + Stored("QuitMessage"), "10Leaving");
+        Stop();
+    }
+}
+
+// A menu's items, each ended by a comma, separators left out; '~' marks grayed, '+' checked.
+std::string Items(HMENU menu) {
+    std::string text;
+    for (UINT i = 0; i < static_cast<UINT>(GetMenuItemCount(menu)); ++i) {
+        char item[64] = "";
+        UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+        if (!GetMenuStringA(menu, i, item, sizeof item, MF_BYPOSITION)) continue;
+        text += std::string(state & MF_GRAYED ? "~" : "") + (state & MF_CHECKED ? "+" : "") + item + ",";
+    }
+    return text;
+}
+
+// File | View | Connection | the tray menu | toolbar buttons Connect to Help.
+std::string Controls() {
+    std::string text;
+    for (int i = 0; i < 3; ++i) text += Items(GetSubMenu(GetMenu(mainWindow), i)) + " | ";
+    text += Items(GetSubMenu(trayMenu, 0)) + " | ";
+    for (int id = IDT_CONNECT; toolbarWindow && id <= IDT_HELP; ++id)
+        text += SendMessageA(toolbarWindow, TB_ISBUTTONENABLED, static_cast<WPARAM>(id), 0) ? '1' : '0';
+    return text;
+}
+
+const char* const UNKNOWN_HOST = "norrik-test.invalid";  // a look-up that finds nobody
+
+TEST_F(ShellTest, MenusAndToolbarFollowEveryTransitionAndTheButtonsHaveTooltips) {
+    ASSERT_TRUE(Start());
+    const std::string view = " | &Clear History,&Always on top,+&Show Toolbar,&Options..., | ";
+    const std::string idle = "&Connect to...,&Start Server,&Exit," + view;
+    const std::string server = "~&Connect to...,&Stop Server,&Exit," + view;
+    const std::string gray = "~&Send Popup..., | &Hide,~&Send Popup...,&Options...,&About,&Quit, | ";
+    const std::string greeted = "&Send Popup..., | &Hide,&Send Popup...,&Options...,&About,&Quit, | ";
+    const struct { std::function<void()> act; std::string controls; } rows[] = {
+        {[] {}, idle + gray + "101001"},
+        {[] { Command(IDM_START_SERVER); }, server + gray + "000101"},
+        {[] { Command(IDM_SHOW_TOOLBAR), Command(IDM_SHOW_TOOLBAR); }, server + gray + "000111"},  // rebuilt
+        {[] { Command(IDT_STOP_SERVER); }, idle + gray + "101001"},
+        {[] { ConnectTo(UNKNOWN_HOST); }, "&Disconnect,~&Start Server,&Exit," + view + gray + "010001"},
+        {[] { Command(IDM_DISCONNECT); }, idle + gray + "101001"},
+        {[] { DispatchIncoming("\x02\x20Zed"); }, idle + greeted + "101011"},
+        {[] { Command(IDM_ALWAYS_ON_TOP); }, "&Connect to...,&Start Server,&Exit, | &Clear History,+&Always on top,"
+                                             "+&Show Toolbar,&Options..., | " + greeted + "101011"},
+        {[] { Command(IDM_ALWAYS_ON_TOP), Command(IDM_SHOW_TOOLBAR); },
+         "&Connect to...,&Start Server,&Exit, | &Clear History,&Always on top,&Show Toolbar,&Options..., | " + greeted},
+    };
+    for (const auto& row : rows) {
+        row.act();
+        EXPECT_EQ(Controls(), row.controls);
+    }
+    ExpectLaidOut(false);
+    Command(IDM_SHOW_TOOLBAR);
+    const char* const tips[] = {"Connect", "Disconnect", "Start Server", "Stop Server", "Send Popup...", "Help"};
+    for (UINT_PTR id = IDT_CONNECT; id <= IDT_HELP; ++id) {
+        char text[80] = "";  // as the tooltip control asks the toolbar, which asks the main window
+        TTTOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, toolbarWindow, id, {}, nullptr, text, 0, nullptr};
+        SendMessageA(toolbarTooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        EXPECT_STREQ(text, tips[id - IDT_CONNECT]);
+    }
+}
+
+TEST_F(ShellTest, TrayIconHidesAndShowsTheWindowAndItsMenuSaysWhatComesNext) {
+    ASSERT_TRUE(Start());
+    // A mouse message over the icon, a command, or 0 to minimise.
+    const struct { UINT event; bool visible, iconic; } rows[] = {
+        {WM_LBUTTONDBLCLK, false, false}, {WM_LBUTTONDBLCLK, true, false}, {IDM_TRAY_HIDE, false, false},
+        {WM_LBUTTONUP, false, false},     {IDM_TRAY_SHOW, true, false},    {WM_LBUTTONDOWN, true, false},
+        {WM_MOUSEMOVE, true, false},      {0, true, true},                 {WM_LBUTTONDBLCLK, false, true},
+        {WM_LBUTTONDBLCLK, true, true},  // shown again, still minimised
+    };
+    for (const auto& row : rows) {
+        if (row.event == 0) ShowWindow(mainWindow, SW_MINIMIZE);
+        if (row.event > 0 && row.event < WM_USER) SendMessageA(mainWindow, WM_TRAY_NOTIFY, 101, row.event);
+        if (row.event >= WM_USER) Command(static_cast<int>(row.event));
+        Pump(30);
+        HMENU tray = GetSubMenu(trayMenu, 0);
+        EXPECT_EQ(std::to_string(GetMenuItemID(tray, 0)) + Items(tray).substr(0, 5),
+                  row.visible ? "40011&Hide" : "9934&Show") << row.event;  // IDM_TRAY_HIDE, IDM_TRAY_SHOW
+        EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, row.visible) << row.event;
+        EXPECT_EQ(IsIconic(mainWindow) != FALSE, row.iconic) << row.event;
+    }
+}
+
+TEST_F(ShellTest, ConnectDialogTakesFortyNineCharactersAndOnlyOkOrEnterEndIt) {
+    ASSERT_TRUE(Start());
+    const struct { std::string typed; bool enter; int closing; std::string host; } rows[] = {
+        {UNKNOWN_HOST, false, IDC_CONNECT_CANCEL, ""},
+        {UNKNOWN_HOST, true, IDC_CONNECT_CANCEL, UNKNOWN_HOST},
+        {std::string(60, 'h'), false, IDC_CONNECT_OK, std::string(49, 'h')},
+    };
+    for (const auto& row : rows) {
+        bool focused = false;
+        DialogCloser closer("Connect to", row.closing, [&](HWND dialog) {
+            HWND host = GetDlgItem(dialog, IDC_HOST);
+            GUITHREADINFO info = {sizeof info, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
+            focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == host;
+            SendMessageA(host, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(row.typed.c_str()));
+            // None of these ends it; the keys go through its loop ahead of the closing command.
+            SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+            PostMessageA(host, WM_KEYDOWN, VK_ESCAPE, 0);
+            if (row.enter) PostMessageA(host, WM_KEYDOWN, VK_RETURN, 0);
+        });
+        Command(IDT_CONNECT);
+        // Ended by the first closing command, the focus in the host field at first.
+        EXPECT_EQ(std::to_string(closer.seen) + (focused ? " focused " : " ") + connectionState.hostText,
+                  "1 focused " + row.host);
+        EXPECT_EQ(Items(GetSubMenu(GetMenu(mainWindow), 0)).substr(0, 3), row.host.empty() ? "&Co" : "&Di");
+        Disconnect();
+    }
+}
+
+TEST_F(ShellTest, OptionsShowTheStoreAndOnlyOkStoresWhatWasEntered) {
+    Store("IgnorePopup", 7);
+    Store("Beep", 0);
+    ASSERT_TRUE(Start());
+    const struct { int id; const char* name; std::string before, entered, after; } texts[] = {
+        {IDC_NICKNAME, "Nickname", "YourNickName", std::string(35, 'n'), std::string(29, 'n')},
+        {IDC_SOUNDPATH, "SoundPath", "beep.wav", "C:\\" + std::string(190, 'p'), "C:\\" + std::string(146, 'p')},
+        {IDC_QUITMESSAGE, "QuitMessage", "Leaving", "Gone %s fishing", "Gone %s fishing"},
+    };
+    // Each box clicked once, in this order: Start in tray goes with the icon.
+    const struct { int id; const char* name; const char* before; const char* after; } boxes[] = {
+        {IDC_FLASHTITLE, "FlashTitle", "1", "0"}, {IDC_BEEP, "Beep", "0", "1"},
+        {IDC_IGNOREPOPUP, "IgnorePopup", "7", "0"}, {IDC_PLAYSOUND, "PlaySound", "1", "0"},
+        {IDC_STARTINTRAY, "StartInTray", "0", "0"}, {IDC_TRAYICON, "Trayicon", "1", "0"},
+    };
+    for (int closing : {IDCANCEL, IDOK}) {
+        std::string shown;
+        DialogCloser browse("Browse for .wav file(Norrik)", IDCANCEL);
+        DialogCloser closer("Options", closing, [&](HWND sheet) {
+            HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+            for (const auto& text : texts) shown += WindowText(GetDlgItem(page, text.id)) + "|";
+            for (const auto& box : boxes) shown += SendDlgItemMessageA(page, box.id, BM_GETCHECK, 0, 0) ? 'x' : '-';
+            for (const auto& text : texts) SetDlgItemTextA(page, text.id, text.entered.c_str());
+            for (const auto& box : boxes) SendDlgItemMessageA(page, box.id, BM_CLICK, 0, 0);
+            shown += IsWindowEnabled(GetDlgItem(page, IDC_STARTINTRAY)) ? " enabled" : " disabled";
+            SendDlgItemMessageA(page, IDC_BROWSE, BM_CLICK, 0, 0);  // cancelled: the field stays
+        });
+        Command(closing == IDOK ? IDM_OPTIONS : IDM_TRAY_OPTIONS);
+        ASSERT_EQ(closer.seen.load() + browse.seen.load(), 2);
+        EXPECT_EQ(shown, "YourNickName|beep.wav|Leaving|x-xx-x disabled");
+        for (const auto& text : texts) EXPECT_EQ(Stored(text.name), closing == IDOK ? text.after : text.before);
+        for (const auto& box : boxes) EXPECT_EQ(Stored(box.name), closing == IDOK ? box.after : box.before);
+    }
+}
+
+TEST_F(ShellTest, SendWindowPutsAtMost149CharactersOnTheWire) {
+    ASSERT_TRUE(Start());
+    Command(IDM_START_SERVER);  // for a peer of the test's own on 127.0.0.1
+    SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {AF_INET, htons(6374), {{{127, 0, 0, 1}}}, {}};
+    ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    u_long nonBlocking = 1;
+    ioctlsocket(peer, FIONBIO, &nonBlocking);
+    auto received = [peer] {  // all that has come after a moment of messages
+        Pump(300);
+        char block[600];
+        int length = recv(peer, block, sizeof block, 0);
+        return std::string(block, static_cast<size_t>(length > 0 ? length : 0));
+    };
+    ASSERT_EQ(received().substr(0, 2), "\x02\x20") << "the program's greeting";
+    strcpy(connectionState.peerName, "Ann");
+    std::string letters;  // "abc...zabc..."
+    for (size_t i = 0; i < 510; ++i) letters += static_cast<char>('a' + i % 26);
+    const struct { std::string typed, field, wire; } rows[] = {  // '\r' is the Enter key
+        {letters, letters.substr(0, 500), "\x02\x10" + letters.substr(0, 149) + "\x0C\x0D" + std::string(7, '\0')},
+        {"one\rtwo", "one\r\ntwo", std::string("\x02\x10one\r\ntwo\x0C\x0D\0\0\0\0\0\0\0\0\0\0", 20)},
+        {"   ", "   ", std::string("\x02\x10   \x0C\x0D\0\0\0", 10)},
+        {"", "", ""},  // refused with a box, and the window stays
+    };
+    for (const auto& row : rows) {
+        Command(IDT_SEND_POPUP);
+        std::vector<HWND> windows = Dialogs("Send popup message to ");
+        ASSERT_EQ(windows.size(), 1u);
+        HWND window = windows[0], text = GetDlgItem(window, IDC_POPUP_TEXT);
+        EXPECT_EQ(WindowText(window) + " at " + Where(window, nullptr).substr(0, 3),
+                  "Send popup message to Ann at 0,0");  // the screen's top-left corner
+        EXPECT_EQ(GetFocus(), text);
+        for (char c : row.typed) SendMessageA(text, WM_CHAR, static_cast<unsigned char>(c), 1);
+        EXPECT_EQ(WindowText(text), row.field);
+        SendMessageA(window, WM_COMMAND, IDC_SEND, 0);
+        EXPECT_EQ(IsWindow(window) != FALSE, row.wire.empty());
+        EXPECT_EQ(received(), row.wire);
+        SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_FALSE(IsWindow(window));
+    }
+    closesocket(peer);
+    expectedBoxes = {"Unable to comply(empty message)"};
+}
+
+}  // namespace
