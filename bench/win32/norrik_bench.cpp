@@ -23,7 +23,7 @@
 #include "console/input_line.h"
 #include "net/protocol.h"
 #include "res/resource.h"
-#include "win32/e2e_support.h"
+#include "e2e/e2e_support.h"
 
 namespace {
 
@@ -160,6 +160,11 @@ std::string Numbered(const char* start, int number, size_t length, char filler) 
     return text;
 }
 
+// Typing in two steps, so that the Enter alone can be timed.
+bool FillInputLine(const Program& program, const std::string& line) { return SetText(program.input, line); }
+
+bool PressEnter(const Program& program) { return Ask(program.input, WM_KEYDOWN, VK_RETURN, 1); }
+
 bool ClearHistory(const Program& program) { return program.Type("/clear") && program.HistoryLength() == 0; }
 
 bool ClearHistories(const Program& one, const Program& other) { return ClearHistory(one) && ClearHistory(other); }
@@ -176,9 +181,9 @@ const View VIEWS[] = {{"norrik.", false}, {"norrik.min.", true}};
 
 void Minimise(const Program& program) {
     // ShowWindow works across processes; it waits for nothing.
-    ShowWindowAsync(program.window(), SW_MINIMIZE);
+    ShowWindowAsync(program.window, SW_MINIMIZE);
     const DWORD begun = GetTickCount();
-    while (!IsIconic(program.window()) && GetTickCount() - begun < E2E_WAIT) Sleep(10);
+    while (!IsIconic(program.window) && GetTickCount() - begun < E2E_WAIT) Sleep(10);
 }
 
 // Asks for the history's length without pause until it has reached length
@@ -221,9 +226,9 @@ std::vector<double> ChatLatency(const Program& from, const char* sender, const P
         const std::string shown = Shown(sender, line);
         if (to.HistoryLength() + shown.size() > HISTORY_ROOM && !ClearHistories(from, to)) break;
         const size_t expected = to.HistoryLength() + shown.size();
-        if (!from.FillInputLine(line)) break;
+        if (!FillInputLine(from, line)) break;
         const double typed = NowMs();
-        if (!from.PressEnter() || !PollUntilLength(to, expected)) break;
+        if (!PressEnter(from) || !PollUntilLength(to, expected)) break;
         const double arrived = NowMs();
         if (!EndsWith(to.History(), shown)) break;
         samples.push_back(arrived - typed);
@@ -244,9 +249,9 @@ std::vector<double> Conversation(const Program& one, const Program& other, size_
         if (one.HistoryLength() + both.size() > HISTORY_ROOM && !ClearHistories(one, other)) break;
         const size_t otherExpects = other.HistoryLength() + Shown("Alice", line).size();
         const size_t oneExpects = one.HistoryLength() + both.size();
-        if (!one.FillInputLine(line) || !other.FillInputLine(answer)) break;
+        if (!FillInputLine(one, line) || !FillInputLine(other, answer)) break;
         const double start = NowMs();
-        if (!one.PressEnter() || !PollUntilLength(other, otherExpects) || !other.PressEnter() ||
+        if (!PressEnter(one) || !PollUntilLength(other, otherExpects) || !PressEnter(other) ||
             !PollUntilLength(one, oneExpects)) {
             break;
         }
@@ -295,10 +300,10 @@ void MeasureIdle(const Program& server, const Program& client) {
     HWND emptyWindow = nullptr;
     TimeToWindow(BesideMe("empty_window.exe"), EMPTY_WINDOW_CLASS, &empty, &emptyWindow);
     Sleep(1000);
-    MemoryFigures("norrik.idle.client.memory", client.process());
-    MemoryFigures("norrik.idle.server.memory", server.process());
+    MemoryFigures("norrik.idle.client.memory", client.process.hProcess);
+    MemoryFigures("norrik.idle.server.memory", server.process.hProcess);
     const char* const names[] = {"norrik.idle.client.cpu", "norrik.idle.server.cpu", "empty.idle.cpu"};
-    const HANDLE processes[] = {client.process(), server.process(), empty.hProcess};
+    const HANDLE processes[] = {client.process.hProcess, server.process.hProcess, empty.hProcess};
     double before[3];
     for (int i = 0; i < 3; ++i) before[i] = processes[i] ? CpuMs(processes[i]) : -1;
     // scripts/bench reads the Linux processes' own times from /proc between
@@ -401,9 +406,9 @@ void PeerRoundTrip(RawPeer& peer, const Program& copy, std::vector<double>* oneW
         if (copy.HistoryLength() + shown.size() > HISTORY_ROOM && !ClearHistory(copy)) return;
         const std::string wire = ChatMessage(line);
         const size_t expected = copy.HistoryLength() + shown.size();
-        if (!copy.FillInputLine(line)) return;
+        if (!FillInputLine(copy, line)) return;
         const double start = NowMs();
-        if (!copy.PressEnter()) return;
+        if (!PressEnter(copy)) return;
         const std::string received = peer.Read(wire.size());
         const double arrived = NowMs();
         if (received != wire || !SendInBlocks(peer, ChatMessage(answer)) ||
@@ -425,7 +430,7 @@ void MeasureCopyWithPeer() {
     }
     RawPeer peer;
     const std::string hello = ControlMessage(static_cast<char>(CTRL_HELLO), "Alice");
-    if (!peer.Connect(CHAT_PORT) || !peer.SendAtOnce(true) || peer.Read(hello.size()) != hello ||
+    if (!peer.Connect(CHAT_PORT) || peer.Read(hello.size()) != hello ||
         !peer.Send(ControlMessage(static_cast<char>(CTRL_HELLO), "Raw")) ||
         !alice.WaitForHistory("*** You are connected to Raw.")) {
         Missing("norrik.peer", "peer-did-not-connect");

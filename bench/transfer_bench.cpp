@@ -1,16 +1,15 @@
 // Cost per message of the transfer engine: building and sending a chat
 // message through the fake socket (one self-delivered FD_WRITE per block),
-// and reassembling it from 10-byte reads. The fake records every byte it is
-// offered, so its own bookkeeping is part of the figures; KernelSendRecv
-// gives, for comparison, the system calls the same number of blocks costs on
-// a local socket pair.
+// and reassembling it from 10-byte reads handed on through the fake message
+// queue. The fakes' own bookkeeping (the bytes they keep, the queue) is part
+// of the figures; KernelSendRecv gives, for comparison, the system calls the
+// same number of blocks costs on a local socket pair.
 #include <benchmark/benchmark.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <string>
 
-#include "fakes/fake_socket.h"
 #include "fakes/fakes.h"
 #include "net/connection.h"
 #include "net/protocol.h"
@@ -18,7 +17,6 @@
 
 namespace {
 
-constexpr SocketHandle CONN = 7;
 long arrivals = 0;
 
 void CountArrival(const char* message) {
@@ -27,9 +25,7 @@ void CountArrival(const char* message) {
 }
 
 void Connect() {
-    ResetFakes();
-    connectionState.clientConnected = 1;
-    connectionState.connSocket = CONN;
+    Connected();
     receivedMessageHandler = CountArrival;
     arrivals = 0;
 }
@@ -40,20 +36,22 @@ std::string TextOf(size_t length) { return std::string(length, 'x'); }
 std::string WireOf(const std::string& text) {
     Connect();
     SendChatText(text.c_str());
-    return fakeSocket.wire;
+    return fake.wire;
 }
 
 void BuildAndSend(benchmark::State& state) {
     const std::string text = TextOf(static_cast<size_t>(state.range(0)));
     Connect();
-    SendChatText(text.c_str());  // sizes the fake's records once
-    const size_t blocks = fakeSocket.offerLengths.size();
+    SendChatText(text.c_str());  // sizes the fake's record once
+    const size_t blocks = fake.wire.size() / WIRE_BLOCK;
     for (auto _ : state) {
-        fakeSocket.Rewind();
+        fake.wire.clear();
         SendChatText(text.c_str());
-        benchmark::DoNotOptimize(fakeSocket.wire.data());
+        benchmark::DoNotOptimize(fake.wire.data());
     }
-    if (fakeSocket.wire.size() != blocks * WIRE_BLOCK) state.SkipWithError("message not sent whole");
+    if (fake.wire.size() != blocks * WIRE_BLOCK || !fake.history.empty()) {
+        state.SkipWithError("message not sent whole");
+    }
     state.SetItemsProcessed(state.iterations());
     state.counters["send_calls"] = static_cast<double>(blocks);
 }
@@ -61,29 +59,20 @@ void BuildAndSend(benchmark::State& state) {
 void Reassemble(benchmark::State& state) {
     const std::string wire = WireOf(TextOf(static_cast<size_t>(state.range(0))));
     Connect();
-    fakeSocket.Feed(DataChunk(wire));
-    const size_t reads = wire.size() / WIRE_BLOCK;
-    for (auto _ : state) {
-        fakeSocket.Rewind();
-        for (size_t i = 0; i < reads; ++i) OnConnectionEvent(CONN, SOCKET_EVENT_READ);
-    }
+    for (auto _ : state) PeerSends(wire);
     if (arrivals != static_cast<long>(state.iterations())) state.SkipWithError("a message did not arrive");
     state.SetItemsProcessed(state.iterations());
-    state.counters["recv_calls"] = static_cast<double>(reads);
+    state.counters["recv_calls"] = static_cast<double>(wire.size() / WIRE_BLOCK);
 }
 
 void RoundTrip(benchmark::State& state) {
     const std::string text = TextOf(static_cast<size_t>(state.range(0)));
     Connect();
-    SendChatText(text.c_str());
-    const size_t reads = fakeSocket.wire.size() / WIRE_BLOCK;
-    fakeSocket.Feed(DataChunk(std::string(fakeSocket.wire.size(), '\0')));
     for (auto _ : state) {
-        fakeSocket.Rewind();
+        fake.wire.clear();
         SendChatText(text.c_str());
         // The receiving side reads back what the sending side just put out.
-        fakeSocket.recvScript[0].bytes.assign(fakeSocket.wire);
-        for (size_t i = 0; i < reads; ++i) OnConnectionEvent(CONN, SOCKET_EVENT_READ);
+        PeerSends(fake.wire);
     }
     if (arrivals != static_cast<long>(state.iterations())) state.SkipWithError("a message did not arrive");
     state.SetItemsProcessed(state.iterations());

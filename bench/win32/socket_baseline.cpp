@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/win32/bench_figures.h"
-#include "win32/e2e_support.h"  // ChatMessage
+#include "e2e/e2e_support.h"  // ChatMessage
 
 namespace {
 

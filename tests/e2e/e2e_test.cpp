@@ -1,0 +1,224 @@
+// Real copies of the program on 127.0.0.1 port 6374, with each other and
+// with a peer of the test's own: what each side shows, and what travels on
+// the wire, byte by byte. The flood and the soak find what only volume
+// shows: lost or split messages, a history that stops growing, a window
+// that stops answering; short by default, full size with NORRIK_LONG=1.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <sstream>
+#include <thread>
+
+#include "e2e/e2e_support.h"
+
+namespace {
+
+void Say(Program& from, const std::string& typed, Program& to, const std::string& shown) {
+    ASSERT_TRUE(from.Type(typed));
+    ASSERT_TRUE(to.WaitForHistory(shown)) << typed << "\n" << to.lastHistory;
+}
+
+TEST(ConversationTest, TwoCopiesFailToMeetThenChatExchangePopupsPartMeetAgainAndOneVanishes) {
+    Program alice("Alice"), bob("Bob");
+    // Nobody listens yet (WSAECONNREFUSED, no line end), and .invalid never
+    // resolves, if slowly where the name server is out of reach.
+    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1"));
+    ASSERT_TRUE(bob.WaitForHistory("***Last error number is: 10061")) << bob.lastHistory;
+    ASSERT_TRUE(bob.ConnectThroughDialog("no-such-host.invalid"));
+    ASSERT_TRUE(bob.WaitForHistory("***Error: Unable to resolve address!\r\n", 1, 3 * E2E_WAIT)) << bob.lastHistory;
+    ASSERT_TRUE(ConnectCopies(alice, "Alice", bob, "Bob")) << alice.lastHistory << bob.lastHistory;
+    const size_t aliceFrom = alice.lastHistory.size();
+    ASSERT_NO_FATAL_FAILURE(Say(bob, "hello Alice, 100% sure %s", alice, "<Bob> hello Alice, 100% sure %s\r\n"));
+    ASSERT_NO_FATAL_FAILURE(Say(alice, "/me waves", bob, "*Alice waves.\r\n"));
+    ASSERT_NO_FATAL_FAILURE(Say(bob, "/nick Robert", alice, "***Bob is now known as Robert.\r\n"));
+    ASSERT_NO_FATAL_FAILURE(Say(bob, "still me", alice, "<Robert> still me\r\n"));
+
+    // A popup opens a window on the other side, and Reply answers it.
+    ASSERT_TRUE(alice.Type("/popup Lunch?"));
+    HWND received = bob.WaitForDialog("Popup message from Alice");
+    EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Lunch?");
+    PostMessageA(received, WM_COMMAND, IDC_REPLY, 0);
+    HWND reply = bob.WaitForDialog("Send popup message to Alice");
+    ASSERT_TRUE(SetText(GetDlgItem(reply, IDC_POPUP_TEXT), "Yes!"));
+    PostMessageA(reply, WM_COMMAND, IDC_SEND, 0);
+    EXPECT_EQ(TextOf(GetDlgItem(alice.WaitForDialog("Popup message from Robert"), IDC_POPUP_TEXT)), "Yes!");
+
+    ASSERT_NO_FATAL_FAILURE(Say(bob, "/quit see you", alice, "*** Robert has quit(Quit: see you)\r\n"));
+    // The server takes the next client, by name this time; the greeting
+    // carries the stored nickname, not the one changed with /nick.
+    ASSERT_TRUE(bob.WaitForHistory("Disconnected from server...\r\n"));
+    ASSERT_TRUE(bob.ConnectThroughDialog("localhost"));
+    ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Alice.\r\n", 2)) << bob.lastHistory;
+    ASSERT_NO_FATAL_FAILURE(Say(bob, "back as Bob", alice, "<Bob> back as Bob\r\n"));
+    EXPECT_TRUE(alice.WaitForGain(
+        aliceFrom, "<Bob> hello Alice, 100% sure %s\r\n*Alice waves\r\n***Bob is now known as Robert.\r\n"
+                   "<Robert> still me\r\n*** Robert has quit(Quit: see you)\r\n"
+                   "*** You are connected to Bob.\r\n<Bob> back as Bob\r\n"))
+        << alice.Since(aliceFrom);
+
+    // Alice's machine goes down without a word.
+    TerminateProcess(alice.process.hProcess, 1);
+    ASSERT_TRUE(bob.WaitForHistory("***Alice has quit(Connection reset)\r\n")) << bob.lastHistory;
+    EXPECT_EQ(bob.lastHistory, STARTUP +
+                                   "***Error: Unable to connect\r\n***Last error number is: 10061"
+                                   "***Error: Unable to resolve address!\r\n"
+                                   "*** You are connected to Alice.\r\n<Bob> hello Alice, 100% sure %s\r\n"
+                                   "*Alice waves.\r\n***Your are now known as Robert.\r\n<Robert> still me\r\n"
+                                   "Disconnected from server...\r\n*** You are connected to Alice.\r\n"
+                                   "<Bob> back as Bob\r\n***Alice has quit(Connection reset)\r\n");
+}
+
+// One peer after another joins the serving copy, reads its greeting, sends
+// its bytes and, once the copy shows them, leaves.
+struct PeerRow {
+    const char* what;
+    std::string bytes;
+    bool trickle;  // a byte a segment, so that the copy reads them apart
+    bool reset;    // leaves with a reset instead of the orderly close
+    std::string shown, left;
+};
+
+TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
+    Program alice("Alice");
+    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
+    const PeerRow rows[] = {
+        {"every kind (0x08 an action, 0x04 a new name), then quit",
+         Hello("Raw") + ControlMessage(8, "waves") + ControlMessage(4, "Zed") + ChatMessage("") + Quit("bye"), false,
+         false, "*** You are connected to Raw.\r\n*Raw waves.\r\n***Raw is now known as Zed.\r\n<Zed> \r\n",
+         "*** Zed has quit(Quit: bye)\r\n"},
+        {"a byte at a time", Hello("Drip") + ChatMessage("a byte at a time") + ControlMessage(8, "drips"), true, false,
+         "*** You are connected to Drip.\r\n<Drip> a byte at a time\r\n*Drip drips.\r\n",
+         "***Drip has quit(Connection reset)\r\n"},
+        {"reset, half a message on its way", Hello("Gone") + ChatMessage("talking") + ChatMessage("and").substr(0, 4),
+         false, true, "*** You are connected to Gone.\r\n<Gone> talking\r\n", "***Gone has quit(Connection reset)\r\n"},
+        {"no greeting: the last name, and nothing of the half message", ChatMessage("who am I"), false, false,
+         "<Gone> who am I\r\n", "***Gone has quit(Connection reset)\r\n"},
+    };
+    size_t mark = alice.lastHistory.size();
+    for (const PeerRow& row : rows) {
+        RawPeer peer;
+        ASSERT_TRUE(peer.Connect(PORT)) << row.what;
+        EXPECT_EQ(peer.Read(10), Hello("Alice")) << row.what;
+        for (size_t at = 0, piece = row.trickle ? 1 : row.bytes.size(); at < row.bytes.size(); at += piece, Sleep(2)) {
+            ASSERT_TRUE(peer.Send(row.bytes.substr(at, piece))) << row.what;
+        }
+        EXPECT_TRUE(alice.WaitForGain(mark, row.shown)) << row.what << "\n" << alice.Since(mark);
+        row.reset ? peer.Reset() : peer.Close();
+        EXPECT_TRUE(alice.WaitForGain(mark, row.shown + row.left)) << row.what << "\n" << alice.Since(mark);
+        mark = alice.lastHistory.size();
+    }
+
+    // WinSock tells of a knock once: a client that knocks while the copy
+    // serves must be taken when the peer has left.
+    RawPeer first, second;
+    ASSERT_TRUE(first.Connect(PORT) && first.Read(10) == Hello("Alice") && first.Send(Hello("One")));
+    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to One.\r\n"));
+    ASSERT_TRUE(second.Connect(PORT) && second.Send(Hello("Two")));
+    ASSERT_TRUE(first.Send(ChatMessage("bye") + Quit("q")));
+    first.Close();
+    EXPECT_EQ(second.Read(10), Hello("Alice"));
+    const std::string shown =
+        "*** You are connected to One.\r\n<One> bye\r\n*** One has quit(Quit: q)\r\n*** You are connected to Two.\r\n";
+    ASSERT_TRUE(alice.WaitForGain(mark, shown)) << alice.Since(mark);
+    ASSERT_TRUE(alice.Type("welcome, Two"));
+    EXPECT_EQ(second.Read(20), ChatMessage("welcome, Two"));
+    EXPECT_TRUE(alice.WaitForGain(mark, shown + "<Alice> welcome, Two\r\n")) << alice.Since(mark);
+
+    // Leaving with a peer there: one quit message, the close, exit code 0.
+    PostMessageA(alice.window, WM_CLOSE, 0, 0);
+    DWORD exitCode = 99;
+    ASSERT_EQ(WaitForSingleObject(alice.process.hProcess, E2E_WAIT), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(alice.process.hProcess, &exitCode) && exitCode == 0) << exitCode;
+    bool closed = false;
+    EXPECT_EQ(second.Read(SIZE_MAX, &closed), Quit("Leaving"));
+    EXPECT_TRUE(closed);
+}
+
+std::string Wave(long n) { return "wave " + std::to_string(n) + std::string(40, '~'); }
+
+TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
+    Program alice("Alice");
+    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Flood")));
+    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Flood.\r\n"));
+    const size_t mark = alice.lastHistory.size();
+
+    // Bursts, so that the copy rather than the peer sets the pace. A send
+    // that gives up goes on where it stopped, and the stop comes within one.
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        std::string rest;
+        for (long n = 0; !stop;) {
+            while (rest.size() < 1000) rest += ChatMessage(Wave(n++));
+            const int taken = send(peer.handle, rest.data(), static_cast<int>(rest.size()), 0);
+            if (taken <= 0 && WSAGetLastError() != WSAETIMEDOUT) return;
+            rest.erase(0, std::max(taken, 0));
+        }
+    });
+    // The short run ends once the copy has shown far more than the 30,000
+    // characters an edit control takes unless told otherwise.
+    const DWORD least = LongRun() ? 30000 : 2000;
+    int typed = 0;
+    for (DWORD start = GetTickCount(), ms = 0; ms < 30000 && (ms < least || alice.HistoryLength() < mark + 70000);
+         Sleep(500), ms = GetTickCount() - start) {
+        EXPECT_TRUE(alice.Type("typed during the flood " + std::to_string(typed++))) << "the window stopped answering";
+    }
+    stop = true;
+    flood.join();
+    peer.Reset();
+    ASSERT_TRUE(alice.WaitForHistory("***Flood has quit(Connection reset)\r\n")) << alice.lastHistory.size();
+
+    // What the copy read before the reset are the first waves, each whole,
+    // once and in order, with the user's lines among them.
+    std::istringstream lines(alice.lastHistory.substr(mark));
+    std::string line;
+    int waves = 0, echoes = 0;
+    while (std::getline(lines, line)) {
+        if (line == "<Flood> " + Wave(waves) + "\r") ++waves;
+        else if (line == "<Alice> typed during the flood " + std::to_string(echoes) + "\r") ++echoes;
+        else break;
+    }
+    EXPECT_EQ(line, "***Flood has quit(Connection reset)\r") << "after wave " << waves << " and echo " << echoes;
+    EXPECT_FALSE(std::getline(lines, line)) << line;
+    EXPECT_EQ(echoes, typed);
+    EXPECT_GT(waves, 1000);
+}
+
+TEST(SoakTest, LinesOfEveryLengthBothWaysArriveOnceAndInOrder) {
+    const int each = LongRun() ? 5000 : 250;
+    Program alice("Alice"), bob("Bob");
+    ASSERT_TRUE(ConnectCopies(alice, "Alice", bob, "Bob")) << alice.lastHistory << bob.lastHistory;
+    Program* const copies[] = {&alice, &bob};
+    const std::string names[] = {"Alice", "Bob"};
+    std::vector<std::string> typed[2];
+    for (int n = 0; n < each; ++n) {
+        for (int from : {0, 1}) {
+            const auto text = std::to_string(n) + " %s%n" + std::string((n * 37 + from * 101) % 290, 'a' + n % 26);
+            ASSERT_TRUE(copies[from]->Type(text)) << n;
+            typed[from].push_back("<" + names[from] + "> " + text);
+        }
+    }
+    for (int from : {0, 1}) {
+        Program& to = *copies[1 - from];
+        ASSERT_TRUE(to.WaitForHistory(typed[from].back() + "\r\n", 1, LongRun() ? 120000 : 30000)) << names[from];
+        std::istringstream lines(to.lastHistory);
+        std::vector<std::string> received;
+        for (std::string line; std::getline(lines, line);) {
+            // The busy refusal ends "\n\r", before whatever line comes next.
+            line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+            if (line.rfind("<" + names[from] + "> ", 0) == 0) received.push_back(line);
+        }
+        // In order, nothing twice, nothing else; missing only what the
+        // sender refused as busy.
+        size_t next = 0;
+        for (const std::string& line : received) {
+            while (next < typed[from].size() && typed[from][next] != line) ++next;
+            ASSERT_LT(next++, typed[from].size()) << "out of order, twice or unknown: " << line;
+        }
+        EXPECT_LE(typed[from].size() - received.size(),
+                  Occurrences(copies[from]->History(), "Error: Previous send not finished, send ignored\n\r"));
+    }
+}
+
+}  // namespace
