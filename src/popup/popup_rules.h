@@ -3,7 +3,7 @@
 #include <cstddef>
 
 constexpr int POPUP_EDIT_LIMIT = 500;
-constexpr size_t POPUP_READ_SIZE = 150;  // Send takes at most 149 characters
+constexpr size_t POPUP_READ_SIZE = POPUP_EDIT_LIMIT + 1;  // Send takes all the field holds
 constexpr size_t POPUP_CAPTION_SIZE = 64;
 
 // "Send popup message to " / "Popup message from " and the peer's name as it

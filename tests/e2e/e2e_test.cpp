@@ -39,9 +39,10 @@ TEST(ConversationTest, TwoCopiesFailToMeetThenChatExchangePopupsPartMeetAgainAnd
     EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Lunch?");
     PostMessageA(received, WM_COMMAND, IDC_REPLY, 0);
     HWND reply = bob.WaitForDialog("Send popup message to Alice");
-    ASSERT_TRUE(SetText(GetDlgItem(reply, IDC_POPUP_TEXT), "Yes!"));
+    const std::string answer = "Yes! " + std::string(495, 'y');  // all the send window takes
+    ASSERT_TRUE(SetText(GetDlgItem(reply, IDC_POPUP_TEXT), answer));
     PostMessageA(reply, WM_COMMAND, IDC_SEND, 0);
-    EXPECT_EQ(TextOf(GetDlgItem(alice.WaitForDialog("Popup message from Robert"), IDC_POPUP_TEXT)), "Yes!");
+    EXPECT_EQ(TextOf(GetDlgItem(alice.WaitForDialog("Popup message from Robert"), IDC_POPUP_TEXT)), answer);
 
     ASSERT_NO_FATAL_FAILURE(Say(bob, "/quit see you", alice, "*** Robert has quit(Quit: see you)\r\n"));
     // The server takes the next client, by name this time; the greeting

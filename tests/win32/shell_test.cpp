@@ -394,7 +394,7 @@ TEST_F(ShellTest, OptionsShowTheStoreAndOnlyOkStoresWhatWasEntered) {
     }
 }
 
-TEST_F(ShellTest, SendWindowPutsAtMost149CharactersOnTheWire) {
+TEST_F(ShellTest, SendWindowPutsAllItHoldsOnTheWire) {
     ASSERT_TRUE(Start());
     Command(IDM_START_SERVER);  // for a peer of the test's own on 127.0.0.1
     SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
@@ -413,7 +413,7 @@ TEST_F(ShellTest, SendWindowPutsAtMost149CharactersOnTheWire) {
     std::string letters;  // "abc...zabc..."
     for (size_t i = 0; i < 510; ++i) letters += static_cast<char>('a' + i % 26);
     const struct { std::string typed, field, wire; } rows[] = {  // '\r' is the Enter key
-        {letters, letters.substr(0, 500), "\x02\x10" + letters.substr(0, 149) + "\x0C\x0D" + std::string(7, '\0')},
+        {letters, letters.substr(0, 500), "\x02\x10" + letters.substr(0, 500) + "\x0C\x0D" + std::string(6, '\0')},
         {"one\rtwo", "one\r\ntwo", std::string("\x02\x10one\r\ntwo\x0C\x0D\0\0\0\0\0\0\0\0\0\0", 20)},
         {"   ", "   ", std::string("\x02\x10   \x0C\x0D\0\0\0", 10)},
         {"", "", ""},  // refused with a box, and the window stays
