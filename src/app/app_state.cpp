@@ -4,6 +4,7 @@
 #include "net/connection_state.h"
 #include "net/incoming.h"
 #include "net/transfer.h"
+#include "popup/popup_rules.h"
 #include "settings/settings.h"
 
 int32_t windowActive = 1;
@@ -15,4 +16,5 @@ void ResetCoreState() {
     EmptyTransferBuffers();
     receivedMessageHandler = DispatchIncoming;
     flashing = 0;
+    ResetPopupSound();
 }

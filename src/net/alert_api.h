@@ -3,6 +3,7 @@
 // its title bar, the speaker and the wave player. The Win32 build forwards to
 // SetTimer, KillTimer, FlashWindow, Beep (on a thread of its own) and
 // sndPlaySound; the native tests record the calls in order.
+#include <cstdint>
 
 // SetTimer on the main window with id, the interval in milliseconds and a
 // callback that runs FlashTick (net/alerts.h) on every tick.
@@ -20,3 +21,6 @@ void SoundTone(unsigned frequency, unsigned duration);
 // sndPlaySound(path, SND_ASYNC): starts playing and returns at once; whether
 // the file could be played is not reported.
 void PlayWaveFile(const char* path);
+
+// Milliseconds since some fixed moment (GetTickCount): only differences count.
+uint32_t MillisecondsNow();

@@ -9,6 +9,7 @@
 #include "net/connection_state.h"
 #include "net/protocol.h"
 #include "popup/popup.h"
+#include "popup/popup_rules.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 
@@ -49,8 +50,18 @@ void ShowAction(const char* text) {
 
 void OpenPopup(const char* text) {
     if (chatSettings.IgnorePopup != 0) return;
-    if (chatSettings.PlaySound == 1) PlayWaveFile(chatSettings.SoundPath);
-    ShowReceivedPopup(text);
+    if (chatSettings.PlaySound == 1 && PopupSoundDue(MillisecondsNow())) PlayWaveFile(chatSettings.SoundPath);
+    if (OpenReceivedPopupCount() < MAX_OPEN_RECEIVED_POPUPS) {
+        ShowReceivedPopup(text);
+        return;
+    }
+    // Nothing is lost when no more windows open: the line names the sender
+    // and holds the whole text.
+    AppendHistory("***Popup message from ");
+    AppendHistory(connectionState.peerName);
+    AppendHistory(": ");
+    AppendHistory(text);
+    AppendHistory("\r\n");
 }
 
 void Greet(const char* text) {

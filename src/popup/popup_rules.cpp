@@ -14,6 +14,23 @@ void ReceivedPopupCaption(char* caption, size_t size, const char* peerName) {
     AppendText(caption, size, peerName);
 }
 
+namespace {
+
+bool popupSoundStarted = false;
+uint32_t lastPopupSound = 0;
+
+}  // namespace
+
+bool PopupSoundDue(uint32_t now) {
+    // Unsigned: the difference is right across the counter's wrap.
+    if (popupSoundStarted && now - lastPopupSound < POPUP_SOUND_QUIET_MS) return false;
+    popupSoundStarted = true;
+    lastPopupSound = now;
+    return true;
+}
+
+void ResetPopupSound() { popupSoundStarted = false; }
+
 bool SendPopupText(const char* text) {
     if (text[0] == '\0') return false;
     SendControl(CTRL_POPUP, text);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -133,6 +134,51 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
     bool closed = false;
     EXPECT_EQ(second.Read(SIZE_MAX, &closed), Quit("Leaving"));
     EXPECT_TRUE(closed);
+}
+
+// The texts of the process's received popup windows from the peer.
+std::multiset<std::string> PopupTexts(const Program& program, const std::string& peer) {
+    std::multiset<std::string> texts;
+    const std::string caption = "Popup message from " + peer;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, "#32770", nullptr)) != nullptr;) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        if (id == program.process.dwProcessId && TextOf(window) == caption)
+            texts.insert(TextOf(GetDlgItem(window, IDC_POPUP_TEXT)));
+    }
+    return texts;
+}
+
+TEST(PopupFloodTest, ABurstLeavesTwentyWindowsTheRestAsLinesAndTheUserIsAnswered) {
+    Program alice("Alice");
+    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Burst")));
+    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Burst.\r\n"));
+    const size_t mark = alice.lastHistory.size();
+    std::string burst, lines;
+    std::multiset<std::string> windows;
+    for (int n = 1; n <= 300; ++n) {
+        const std::string text = "popup " + std::to_string(n);
+        burst += ControlMessage('\x10', text);
+        if (n <= 20) windows.insert(text);
+        else lines += "***Popup message from Burst: " + text + "\r\n";
+    }
+    ASSERT_TRUE(peer.Send(burst));
+    ASSERT_TRUE(alice.WaitForGain(mark, lines)) << alice.Since(mark);
+    ASSERT_TRUE(alice.Type("still here"));
+    EXPECT_EQ(peer.Read(20), ChatMessage("still here"));
+    EXPECT_TRUE(alice.WaitForGain(mark, lines + "<Alice> still here\r\n")) << alice.Since(mark);
+    EXPECT_EQ(PopupTexts(alice, "Burst"), windows);
+
+    // Once the user has closed them, the next popup opens a window again.
+    HWND open = nullptr;
+    for (int n = 0; n < 40 && (open = VisibleWindowOf(alice.process.dwProcessId, "#32770", "Popup message from")); ++n)
+        Ask(open, WM_COMMAND, IDC_CLOSE, 0);
+    ASSERT_FALSE(open) << "a popup window that does not close";
+    ASSERT_TRUE(peer.Send(ControlMessage('\x10', "after")));
+    EXPECT_EQ(TextOf(GetDlgItem(alice.WaitForDialog("Popup message from Burst"), IDC_POPUP_TEXT)), "after");
+    EXPECT_EQ(alice.History().substr(mark), lines + "<Alice> still here\r\n");
 }
 
 std::string Wave(long n) { return "wave " + std::to_string(n) + std::string(40, '~'); }

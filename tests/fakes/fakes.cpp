@@ -185,6 +185,8 @@ void SoundTone(unsigned hertz, unsigned ms) {
 }
 void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ") + path); }
 int ShowReceivedPopup(const char* text) { return fake.popups.emplace_back(text), 1; }
+int OpenReceivedPopupCount() { return static_cast<int>(fake.popups.size() - fake.closedPopups); }
+uint32_t MillisecondsNow() { return fake.now; }
 
 // ---------------------------------------------------------- the registry
 

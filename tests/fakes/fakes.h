@@ -27,6 +27,8 @@ struct FakePlatform {
     std::string timer;  // "<id> every <ms> ms" while the flash timer runs
     bool titleInverted = false;
     std::vector<std::string> sounds, popups;  // sounds: "tone <Hz> <ms>", "wave <path>"
+    size_t closedPopups = 0;                  // of those, closed by the user
+    uint32_t now = 0;                         // the millisecond clock
 
     bool keyExists = false, refuseRead = false, refuseWrite = false;
     std::map<std::string, std::pair<RegistryValueType, std::string>> values;

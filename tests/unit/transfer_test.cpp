@@ -165,6 +165,35 @@ TEST(IncomingTest, WhatTheUserSeesAndHearsOfReceivedBytes) {
     }
 }
 
+TEST(IncomingTest, APopupFloodOpensTwentyWindowsTheRestAsLinesAndSoundsOncePerSecond) {
+    Connected();
+    std::string lines;
+    for (int n = 1; n <= 25; ++n) {  // within a second
+        fake.now = 5000 + 40 * n;
+        PeerSends(Control(CTRL_POPUP, "popup " + std::to_string(n)));
+        if (n > 20) lines += "***Popup message from Peer: popup " + std::to_string(n) + "\r\n";
+    }
+    EXPECT_EQ(fake.popups.size(), 20u);
+    EXPECT_EQ(fake.popups.back(), "popup 20");
+    EXPECT_EQ(fake.history, lines);
+    EXPECT_EQ(Alerts().substr(0, 15), " wave beep.wav;");
+    EXPECT_EQ(fake.sounds.size(), 1u);
+    // One popup at a time: when it comes, how many windows the user closed just before.
+    const struct { uint32_t at; size_t closing; std::string seen; } rows[] = {
+        {6039, 0, "line"}, {6040, 0, "sound line"}, {6041, 1, "window"}, {6042, 0, "line"},
+        {0xFFFFFF00, 20, "sound window"}, {0x100, 0, "window"},  // the clock wraps
+    };
+    for (const auto& row : rows) {
+        const size_t sounds = fake.sounds.size(), windows = fake.popups.size(), length = fake.history.size();
+        fake.now = row.at, fake.closedPopups += row.closing;
+        PeerSends(Control(CTRL_POPUP, "late"));
+        std::string seen = fake.sounds.size() > sounds ? "sound " : "";
+        if (fake.popups.size() > windows) seen += "window";
+        if (fake.history.substr(length) == "***Popup message from Peer: late\r\n") seen += "line";
+        EXPECT_EQ(seen, row.seen) << row.at;
+    }
+}
+
 TEST(IncomingTest, TitleFlashRunsOnceAndActivationRestoresTheTitle) {
     Connected();
     windowActive = 0;

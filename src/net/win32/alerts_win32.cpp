@@ -54,3 +54,5 @@ void SoundTone(unsigned frequency, unsigned duration) {
 }
 
 void PlayWaveFile(const char* path) { sndPlaySoundA(path, SND_ASYNC); }
+
+uint32_t MillisecondsNow() { return GetTickCount(); }

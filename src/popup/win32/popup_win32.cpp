@@ -8,8 +8,11 @@
 
 // Popup windows are modeless and ownerless: nobody keeps a list of them,
 // they open at the top-left corner and each destroys itself when closed.
+// Only the received ones are counted, for the cap on how many may be open.
 
 namespace {
+
+int openReceivedPopups = 0;
 
 void SetPopupIcons(HWND window) {
     HICON icon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_POPUP));
@@ -41,6 +44,10 @@ INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 }
 
 INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    // Counted from its first message to its last, so that a window that
+    // fails half-way through its creation leaves the count as it was.
+    if (message == WM_INITDIALOG) ++openReceivedPopups;
+    if (message == WM_DESTROY) --openReceivedPopups;
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDC_CLOSE:
@@ -81,3 +88,5 @@ int ShowReceivedPopup(const char* text) {
     BringWindowToTop(window);
     return 1;
 }
+
+int OpenReceivedPopupCount() { return openReceivedPopups; }
