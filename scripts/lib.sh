@@ -49,6 +49,22 @@ runs_32bit_linux_programs() {
     [ "$status" -eq 42 ]
 }
 
+# True when a program built with the sanitizers starts here, run through
+# the command given, if any. The sanitizers of this gcc map their shadow
+# memory where the kernel's address randomisation may already have put
+# something when it uses more bits than they expect (vm.mmap_rnd_bits above
+# 28 on some recent kernels); every sanitized program then dies at once.
+sanitized_programs_run() {
+    local dir=$1
+    shift
+    mkdir -p "$dir"
+    printf 'int main(void) { return 42; }\n' >"$dir/probe_asan.c"
+    gcc -fsanitize=address,undefined -o "$dir/probe_asan" "$dir/probe_asan.c" >/dev/null 2>&1 || return 1
+    local status=0
+    "$@" "$dir/probe_asan" >/dev/null 2>&1 || status=$?
+    [ "$status" -eq 42 ]
+}
+
 wine_environment() {
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
