@@ -1,7 +1,16 @@
 #pragma once
+#include <cstddef>
+
 // The only way anything writes to the conversation view. Texts land at the
 // end exactly as given: no line end is added and none is translated, so a
 // text without "\r\n" leaves the next append on the same line.
+
+// The pane keeps at most HISTORY_CAPACITY characters: an append that would
+// pass it first removes the oldest whole lines, down to about three
+// quarters of it. Only a flood meets this; it bounds the memory a peer can
+// make the program hold, and an edit control slows down as its text grows.
+constexpr size_t HISTORY_CAPACITY = 1000000;
+constexpr size_t HISTORY_TRIMMED_SIZE = 750000;
 
 int AppendHistory(const char* text);
 int ClearHistory();

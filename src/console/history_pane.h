@@ -10,3 +10,6 @@ size_t HistoryPaneTextLength();
 void HistoryPaneSetSelection(size_t start, size_t end);
 void HistoryPaneReplaceSelection(const char* text);
 void HistoryPaneSetText(const char* text);
+// Copies the text from position from on into buffer, at most size - 1
+// characters, zero-terminated; returns how many it copied.
+size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size);

@@ -232,6 +232,34 @@ TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
     EXPECT_GT(waves, 1000);
 }
 
+// A flood of 1.5 MB leaves at most 1,000,000 characters, from a line's
+// start to the last message whole. Over a minute: the long run only.
+TEST(FloodTest, AFullHistoryKeepsTheNewestWholeLines) {
+    if (!LongRun()) GTEST_SKIP() << "a long run: NORRIK_LONG=1 (scripts/test --long)";
+    Program alice("Alice");
+    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
+    RawPeer peer;
+    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Flood")));
+    auto text = [](int n) { return std::to_string(n) + std::string(500 - std::to_string(n).size(), '#'); };
+    std::string rest;
+    for (int n = 0; n < 3000; ++n) rest += ChatMessage(text(n));
+    for (DWORD start = GetTickCount(); !rest.empty() && !Elapsed(start, 300000);) {
+        const int taken = send(peer.handle, rest.data(), static_cast<int>(std::min<size_t>(rest.size(), 65536)), 0);
+        if (taken <= 0 && WSAGetLastError() != WSAETIMEDOUT) break;
+        rest.erase(0, std::max(taken, 0));
+    }
+    ASSERT_TRUE(rest.empty());
+    const std::string last = "<Flood> " + text(2999) + "\r\n";
+    std::string history;
+    for (DWORD start = GetTickCount(); !Elapsed(start, 300000); Sleep(500)) {
+        history = alice.History();
+        if (history.size() >= last.size() && history.compare(history.size() - last.size(), last.size(), last) == 0) break;
+    }
+    EXPECT_EQ(history.substr(history.size() - std::min(history.size(), last.size())), last);
+    EXPECT_LE(history.size(), 1000000u);
+    EXPECT_EQ(history.substr(0, 8) + std::to_string(history.find("\r\n")), "<Flood> 508") << "a whole first line";
+}
+
 TEST(SoakTest, LinesOfEveryLengthBothWaysArriveOnceAndInOrder) {
     const int each = LongRun() ? 5000 : 250;
     Program alice("Alice"), bob("Bob");

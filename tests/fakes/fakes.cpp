@@ -160,6 +160,9 @@ void HistoryPaneReplaceSelection(const char* text) {
     fake.history.replace(start, end - start, text);
     fake.selectionStart = fake.selectionEnd = start + std::strlen(text);
 }
+size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
+    return CopyText(buffer, size, from < fake.history.size() ? fake.history.c_str() + from : "");
+}
 void HistoryPaneSetText(const char* text) { fake.history = text, fake.selectionStart = fake.selectionEnd = 0; }
 
 size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, fake.input.c_str()); }

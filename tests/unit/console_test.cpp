@@ -31,6 +31,36 @@ TEST(HistoryTest, AppendsLandAtTheEndWhateverTheUserSelected) {
     EXPECT_EQ(fake.history, "");
 }
 
+// Lines of 100 characters, numbered from first.
+std::string Lines(size_t first, size_t count) {
+    std::string text;
+    for (size_t n = first; n < first + count; ++n) {
+        std::string number = std::to_string(n);
+        text += "line " + number + std::string(93 - number.size(), '.') + "\r\n";
+    }
+    return text;
+}
+
+TEST(HistoryTest, AFullHistoryDropsItsOldestWholeLinesDownToThreeQuarters) {
+    const struct { const char* name; std::string before, appended, after; } rows[] = {
+        {"full to the last character", Lines(0, 9999), Lines(9999, 1), Lines(0, 10000)},
+        {"one past", Lines(0, 10000), "x", Lines(2501, 7499) + "x"},
+        {"a longer text past", Lines(0, 9990), Lines(9990, 11), Lines(2502, 7499)},
+        {"the cut point on a line's last character", Lines(0, 9999) + std::string(99, 'y'), "zz",
+         Lines(2501, 7498) + std::string(99, 'y') + "zz"},
+        {"no line end near the cut point: all of it goes", std::string(HISTORY_CAPACITY, 'w'), "new\r\n", "new\r\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetFakes();
+        fake.history = row.before;
+        AppendHistory(row.appended.c_str());
+        EXPECT_EQ(fake.history.size(), row.after.size());
+        EXPECT_TRUE(fake.history == row.after) << fake.history.substr(0, 20);
+        EXPECT_LE(fake.history.size(), HISTORY_CAPACITY);
+    }
+}
+
 struct LineRow {
     const char* name;
     bool connected;

@@ -230,6 +230,22 @@ TEST_F(ShellTest, HistoryPaneKeepsEveryTextAtTheEndPastThirtyThousandCharacters)
     EXPECT_EQ(SendMessageA(historyPane, EM_GETSEL, 0, 0), MAKELONG(expected.size(), expected.size())) << "caret";
 }
 
+TEST_F(ShellTest, AFullHistoryPaneDropsItsOldestLinesAndKeepsTheNewest) {
+    ASSERT_TRUE(Start());
+    Command(IDM_CLEAR_HISTORY);
+    std::string lines;  // 10,000 lines of 100 characters: the capacity exactly
+    for (int n = 0; n < 10000; ++n) {
+        std::string line = "line " + std::to_string(n) + std::string(93 - std::to_string(n).size(), '.') + "\r\n";
+        AppendHistory(line.c_str());
+        if (n >= 2501) lines += line;
+    }
+    Pump(50);
+    EXPECT_EQ(GetWindowTextLengthA(historyPane), 1000000);
+    AppendHistory("the newest");  // in the same burst as the next, still pending
+    AppendHistory(" line\r\n");
+    EXPECT_TRUE(WindowText(historyPane) == lines + "the newest line\r\n") << WindowText(historyPane).substr(0, 20);
+}
+
 void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
 
 TEST_F(ShellTest, EveryWayOutQuitsWithZeroStoresTheTogglesAndRemovesTheIcon) {

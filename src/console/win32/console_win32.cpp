@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/text.h"
 #include "console/history_pane.h"
 #include "console/input_line.h"
 #include "console/interpreter.h"
@@ -136,6 +137,18 @@ void HistoryPaneSetText(const char* text) {
     selectionAtEnd = false;
     KillTimer(historyPane, HISTORY_FLUSH_TIMER);
     CallHistoryPane(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
+    if (size == 0) return 0;
+    buffer[0] = '\0';
+    if (!historyPane) return 0;
+    FlushHistoryPane();
+    std::string text(static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
+    text.resize(static_cast<size_t>(
+        CallHistoryPane(WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(&text[0]))));
+    if (from >= text.size()) return 0;
+    return CopyText(buffer, size, text.c_str() + from);
 }
 
 size_t ReadInputLine(char* buffer, size_t size) {
