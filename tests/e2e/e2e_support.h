@@ -226,6 +226,12 @@ inline bool StartServing(Program& program) {
     });
 }
 
+// The copy serves, and the raw peer has joined it: greeted both ways.
+inline bool ServeAndJoin(Program& program, const char* programName, RawPeer& peer, const std::string& peerName) {
+    return program.started() && StartServing(program) && peer.Connect(PORT) && peer.Read(10) == Hello(programName) &&
+           peer.Send(Hello(peerName)) && program.WaitForHistory("*** You are connected to " + peerName + ".\r\n");
+}
+
 // The server copy serves, the client copy connects to it, and each shows
 // the other's greeting.
 inline bool ConnectCopies(Program& server, const char* serverName, Program& client, const char* clientName) {

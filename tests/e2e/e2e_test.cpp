@@ -151,10 +151,8 @@ std::multiset<std::string> PopupTexts(const Program& program, const std::string&
 
 TEST(PopupFloodTest, ABurstLeavesTwentyWindowsTheRestAsLinesAndTheUserIsAnswered) {
     Program alice("Alice");
-    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Burst")));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Burst.\r\n"));
+    ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Burst")) << alice.lastHistory;
     const size_t mark = alice.lastHistory.size();
     std::string burst, lines;
     std::multiset<std::string> windows;
@@ -185,10 +183,8 @@ std::string Wave(long n) { return "wave " + std::to_string(n) + std::string(40, 
 
 TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
     Program alice("Alice");
-    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Flood")));
-    ASSERT_TRUE(alice.WaitForHistory("*** You are connected to Flood.\r\n"));
+    ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Flood")) << alice.lastHistory;
     const size_t mark = alice.lastHistory.size();
 
     // Bursts, so that the copy rather than the peer sets the pace. A send
@@ -237,9 +233,8 @@ TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
 TEST(FloodTest, AFullHistoryKeepsTheNewestWholeLines) {
     if (!LongRun()) GTEST_SKIP() << "a long run: NORRIK_LONG=1 (scripts/test --long)";
     Program alice("Alice");
-    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
     RawPeer peer;
-    ASSERT_TRUE(peer.Connect(PORT) && peer.Read(10) == Hello("Alice") && peer.Send(Hello("Flood")));
+    ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Flood")) << alice.lastHistory;
     auto text = [](int n) { return std::to_string(n) + std::string(500 - std::to_string(n).size(), '#'); };
     std::string rest;
     for (int n = 0; n < 3000; ++n) rest += ChatMessage(text(n));
