@@ -34,34 +34,18 @@ configure_and_build_windows() {
     cmake --build "$NORRIK_BUILD/win64" "$@"
 }
 
-# True when this host runs 32-bit Linux programs. Some kernels have their
-# 32-bit emulation switched off: execve then answers "Exec format error",
-# and a shell that gets that error reads the program as a script instead.
-# A probe that must exit with 42 tells the two apart without trusting
-# either message.
-runs_32bit_linux_programs() {
-    local dir=$1
+# True when a do-nothing C program built with gcc and the given flags runs
+# here, through the command given, if any. It must exit with 42: where
+# execve answers "Exec format error" a shell reads the program as a script
+# instead, so no message is trusted.
+probe_runs() {
+    local dir=$1 flags=$2
+    shift 2
     mkdir -p "$dir"
-    printf 'int main(void) { return 42; }\n' >"$dir/probe32.c"
-    gcc -m32 -o "$dir/probe32" "$dir/probe32.c" >/dev/null 2>&1 || return 1
+    printf 'int main(void) { return 42; }\n' >"$dir/probe.c"
+    gcc $flags -o "$dir/probe" "$dir/probe.c" >/dev/null 2>&1 || return 1
     local status=0
-    "$dir/probe32" >/dev/null 2>&1 || status=$?
-    [ "$status" -eq 42 ]
-}
-
-# True when a program built with the sanitizers starts here, run through
-# the command given, if any. The sanitizers of this gcc map their shadow
-# memory where the kernel's address randomisation may already have put
-# something when it uses more bits than they expect (vm.mmap_rnd_bits above
-# 28 on some recent kernels); every sanitized program then dies at once.
-sanitized_programs_run() {
-    local dir=$1
-    shift
-    mkdir -p "$dir"
-    printf 'int main(void) { return 42; }\n' >"$dir/probe_asan.c"
-    gcc -fsanitize=address,undefined -o "$dir/probe_asan" "$dir/probe_asan.c" >/dev/null 2>&1 || return 1
-    local status=0
-    "$@" "$dir/probe_asan" >/dev/null 2>&1 || status=$?
+    "$@" "$dir/probe" >/dev/null 2>&1 || status=$?
     [ "$status" -eq 42 ]
 }
 
