@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -77,12 +79,13 @@ inline size_t Occurrences(const std::string& text, const std::string& part) {
 // One running norrik.exe.
 class Program {
 public:
-    // A fresh settings key holds only the nickname: every other setting has
-    // its default.
-    explicit Program(const char* nickname) {
+    // A fresh settings key holds only the nickname and the numbers given:
+    // every other setting has its default.
+    explicit Program(const char* nickname, std::initializer_list<std::pair<const char*, DWORD>> numbers = {}) {
         const char* const key = "Software\\Velmora\\Norrik";
         RegDeleteTreeA(HKEY_CURRENT_USER, key);
         RegSetKeyValueA(HKEY_CURRENT_USER, key, "Nickname", REG_SZ, nickname, lstrlenA(nickname) + 1);
+        for (const auto& [name, value] : numbers) RegSetKeyValueA(HKEY_CURRENT_USER, key, name, REG_DWORD, &value, sizeof value);
         char path[MAX_PATH] = "";
         GetModuleFileNameA(nullptr, path, sizeof path);
         std::strcpy(std::strrchr(path, '\\') + 1, "norrik.exe");

@@ -291,4 +291,20 @@ TEST(SoakTest, LinesOfEveryLengthBothWaysArriveOnceAndInOrder) {
     }
 }
 
+// On a wineserver of its own, which no tray icon has touched: the tray's
+// topmost windows outlive the copies that showed them and hid a main window
+// that would not become topmost while its toolbar's tooltip was above it.
+TEST(OwnServerTest, AlwaysOnTopSetsAndClearsTheTopmostStyle) {
+    Program program("Alice", {{"Trayicon", 0}});
+    ASSERT_TRUE(program.started());
+    for (bool on : {true, false, true, false}) {
+        program.Command(IDM_ALWAYS_ON_TOP);
+        bool topmost = !on;
+        for (DWORD start = GetTickCount(); topmost != on && !Elapsed(start, 2000); Sleep(20)) {
+            topmost = (GetWindowLongA(program.window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+        }
+        EXPECT_EQ(topmost, on);
+    }
+}
+
 }  // namespace

@@ -47,7 +47,14 @@ void OpenHelpFile() {
 void ToggleAlwaysOnTop() {
     bool on = chatSettings.AlwaysOnTop != 1;
     CheckMenuItem(GetMenu(mainWindow), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    // Wine stacks the window after the toolbar's tooltip, which it owns and
+    // which lies above it, and then makes it topmost only if the window that
+    // follows is topmost too. Unowned for this one call, the tooltip stays
+    // out of it. Windows does not need this, and a tooltip that shows puts
+    // itself on top anyway.
+    if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, 0);
     SetWindowPos(mainWindow, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(mainWindow));
     chatSettings.AlwaysOnTop = on ? 1 : 0;
 }
 
