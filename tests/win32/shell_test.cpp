@@ -185,6 +185,23 @@ TEST_F(ShellTest, StoredSettingsDecideHowItStarts) {
     }
 }
 
+// The program's manifest, linked into these tests too, sends the process
+// to the themed common controls, version 6. (Wine's one comctl32 says 5.81
+// either way, so the redirection is what can be seen.)
+TEST(ManifestTest, SendsTheProcessToCommonControlsSix) {
+    ACTCTX_SECTION_KEYED_DATA found = {};
+    found.cbSize = sizeof found;
+    ASSERT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION, "comctl32.dll", &found));
+    std::vector<char> info(4096);
+    DWORD index = found.ulAssemblyRosterIndex;
+    ASSERT_TRUE(QueryActCtxW(0, found.hActCtx, &index, AssemblyDetailedInformationInActivationContext,
+                             info.data(), info.size(), nullptr));
+    const std::wstring identity =
+        reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(info.data())->lpAssemblyEncodedAssemblyIdentity;
+    EXPECT_EQ(identity.substr(0, identity.find(L',')), L"Microsoft.Windows.Common-Controls");
+    EXPECT_NE(identity.find(L"version=\"6."), std::wstring::npos) << std::string(identity.begin(), identity.end());
+}
+
 TEST_F(ShellTest, InputLineHasTheFocusTakesThreeHundredCharactersAndEnterHandsThemOver) {
     ASSERT_TRUE(Start());
     EXPECT_EQ(GetFocus(), inputLine);
