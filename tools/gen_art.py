@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes Norrik's binary resources: the two icons, the toolbar strip and
-the popup chime.
+"""Writes Norrik's binary resources: the two icons, the toolbar strip (at
+16, 24 and 32 pixels) and the popup chime.
 
     python3 tools/gen_art.py OUTDIR
 
@@ -390,6 +390,79 @@ def parse_grid(text, size, name):
 
 
 # --------------------------------------------------------------------------
+# Larger sizes, for displays scaled above 100 %
+# --------------------------------------------------------------------------
+# The pictures are drawn once, at 16 and 32 pixels. Scale2x and Scale3x
+# enlarge pixel art along its edges instead of into blocks; 24 and 48
+# pixels are Scale3x halved, each pixel the mean of four.
+
+def scale2x(rows):
+    size = len(rows)
+    at = lambda x, y: rows[min(max(y, 0), size - 1)][min(max(x, 0), size - 1)]
+    out = []
+    for y in range(size):
+        top, bottom = [], []
+        for x in range(size):
+            p, a, b, c, d = at(x, y), at(x, y - 1), at(x + 1, y), at(x - 1, y), at(x, y + 1)
+            top += [a if c == a != d and a != b else p, b if a == b != c and b != d else p]
+            bottom += [c if d == c != b and c != a else p, d if b == d != a and d != c else p]
+        out += [''.join(top), ''.join(bottom)]
+    return out
+
+
+def scale3x(rows):
+    size = len(rows)
+    at = lambda x, y: rows[min(max(y, 0), size - 1)][min(max(x, 0), size - 1)]
+    out = []
+    for y in range(size):
+        lines = [[], [], []]
+        for x in range(size):
+            a, b, c = at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)
+            d, e, f = at(x - 1, y), at(x, y), at(x + 1, y)
+            g, h, i = at(x - 1, y + 1), at(x, y + 1), at(x + 1, y + 1)
+            up_left = d == b and b != f and d != h
+            up_right = b == f and b != d and f != h
+            down_left = d == h and d != b and h != f
+            down_right = h == f and d != h and b != f
+            lines[0] += [d if up_left else e,
+                         b if (up_left and e != c) or (up_right and e != a) else e,
+                         f if up_right else e]
+            lines[1] += [d if (up_left and e != g) or (down_left and e != a) else e, e,
+                         f if (up_right and e != i) or (down_right and e != c) else e]
+            lines[2] += [d if down_left else e,
+                         h if (down_left and e != i) or (down_right and e != g) else e,
+                         f if down_right else e]
+        out += [''.join(line) for line in lines]
+    return out
+
+
+def rgba(char):
+    return (0, 0, 0, 0) if char == TRANSPARENT else PALETTE[INDEX[char]] + (255,)
+
+
+def halved(rows):
+    """Pixels (r, g, b, a), each the mean of a 2 x 2 square of the grid;
+    the colour is the mean of the square's opaque pixels only."""
+    out = []
+    for y in range(0, len(rows), 2):
+        line = []
+        for x in range(0, len(rows), 2):
+            square = [rgba(rows[y + dy][x + dx]) for dy in (0, 1) for dx in (0, 1)]
+            opaque = [p for p in square if p[3]]
+            if not opaque:
+                line.append((0, 0, 0, 0))
+                continue
+            mean = [round(sum(p[k] for p in opaque) / len(opaque)) for k in range(3)]
+            line.append(tuple(mean) + (round(255 * len(opaque) / 4),))
+        out.append(line)
+    return out
+
+
+def pixels(rows):
+    return [[rgba(char) for char in row] for row in rows]
+
+
+# --------------------------------------------------------------------------
 # .ico
 # --------------------------------------------------------------------------
 
@@ -425,48 +498,73 @@ def icon_image(rows):
     return header + palette + bytes(xor_bits) + bytes(and_bits)
 
 
-def icon_file(grids):
-    """ICONDIR, one ICONDIRENTRY per image, then the images in order."""
-    images = [icon_image(rows) for rows in grids]
-    out = struct.pack('<HHH', 0, 1, len(images))
-    offset = 6 + 16 * len(images)
-    for rows, image in zip(grids, images):
-        size = len(rows)
-        out += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4,
-                           len(image), offset)
-        offset += len(image)
-    return out + b''.join(images)
+def icon_image_32(image):
+    """A 32-bit icon image: BGRA pixels with their own alpha, and an AND
+    mask for whatever cannot draw alpha."""
+    size = len(image)
+    and_stride = ((size + 31) // 32) * 4
+    colour, mask = bytearray(), bytearray()
+    for row in reversed(image):
+        line = bytearray(and_stride)
+        for x, (r, g, b, a) in enumerate(row):
+            colour += bytes((b, g, r, a))
+            if a == 0:
+                line[x // 8] |= 0x80 >> (x % 8)
+        mask += line
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0,
+                         len(colour) + len(mask), 0, 0, 0, 0)
+    return header + bytes(colour) + bytes(mask)
+
+
+def icon_file(images):
+    """ICONDIR, one ICONDIRENTRY per image, then the images in order.  A
+    grid (rows of characters) is stored with 16 colours, pixels with 32
+    bits."""
+    entries = []
+    for image in images:
+        if isinstance(image[0], str):
+            entries.append((len(image), 16, 4, icon_image(image)))
+        else:
+            entries.append((len(image), 0, 32, icon_image_32(image)))
+    out = struct.pack('<HHH', 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    for size, colours, bits, data in entries:
+        out += struct.pack('<BBBBHHII', size, size, colours, 0, 1, bits,
+                           len(data), offset)
+        offset += len(data)
+    return out + b''.join(data for _, _, _, data in entries)
 
 
 # --------------------------------------------------------------------------
 # Toolbar .bmp
 # --------------------------------------------------------------------------
 
-def toolbar_bitmap(grids):
-    """A 24-bit BMP with the images side by side, bottom row first."""
-    height = 16
-    width = 16 * len(grids)
+def toolbar_bitmap(images):
+    """A 24-bit BMP with the images (pixels) side by side, bottom row
+    first, on the button face."""
+    height = len(images[0])
+    width = height * len(images)
     stride = (width * 3 + 3) // 4 * 4
-    pixels = bytearray()
+    data = bytearray()
     for y in reversed(range(height)):
         line = bytearray()
-        for rows in grids:
-            for char in rows[y]:
-                if char == TRANSPARENT:
-                    r, g, b = BUTTON_FACE
-                else:
-                    r, g, b = PALETTE[INDEX[char]]
+        for image in images:
+            for (r, g, b, a) in image[y]:
+                # Partly covered pixels at the edges of the larger sizes
+                # blend into the face they are drawn on.
+                r, g, b = (round((c * a + face * (255 - a)) / 255)
+                           for c, face in zip((r, g, b), BUTTON_FACE))
                 if (r, g, b) == MASK_COLOUR:
                     # Such a pixel would be punched out by the image list.
                     raise ValueError('toolbar pixel in the mask colour')
                 line += bytes((b, g, r))
         line += bytes(stride - len(line))
-        pixels += line
+        data += line
     info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0,
-                       len(pixels), 2835, 2835, 0, 0)
+                       len(data), 2835, 2835, 0, 0)
     offset = 14 + len(info)
-    head = struct.pack('<2sIHHI', b'BM', offset + len(pixels), 0, 0, offset)
-    return head + info + bytes(pixels)
+    head = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    return head + info + bytes(data)
 
 
 # --------------------------------------------------------------------------
@@ -528,20 +626,24 @@ def main(argv):
         return 2
     outdir = argv[1]
     os.makedirs(outdir, exist_ok=True)
-    main_icon = [parse_grid(MAIN_32, 32, 'MAIN_32'),
-                 parse_grid(MAIN_16, 16, 'MAIN_16')]
-    popup_icon = [parse_grid(POPUP_32, 32, 'POPUP_32'),
-                  parse_grid(POPUP_16, 16, 'POPUP_16')]
+    icons = {}
+    for name, big, small in (('norrik.ico', MAIN_32, MAIN_16),
+                             ('popup.ico', POPUP_32, POPUP_16)):
+        big = parse_grid(big, 32, name + ' 32')
+        small = parse_grid(small, 16, name + ' 16')
+        icons[name] = icon_file([big, small, halved(scale3x(small)),
+                                 halved(scale3x(big)), scale2x(big)])
     strip = [parse_grid(grid, 16, 'TOOLBAR[%d]' % i)
              for i, grid in enumerate(TOOLBAR)]
     if len(strip) != 10:
         raise ValueError('the toolbar strip needs exactly ten images')
-    outputs = {
-        'norrik.ico': icon_file(main_icon),
-        'popup.ico': icon_file(popup_icon),
-        'toolbar.bmp': toolbar_bitmap(strip),
+    outputs = dict(icons)
+    outputs.update({
+        'toolbar.bmp': toolbar_bitmap([pixels(rows) for rows in strip]),
+        'toolbar24.bmp': toolbar_bitmap([halved(scale3x(rows)) for rows in strip]),
+        'toolbar32.bmp': toolbar_bitmap([pixels(scale2x(rows)) for rows in strip]),
         'beep.wav': wave_file(chime_samples()),
-    }
+    })
     for name in sorted(outputs):
         with open(os.path.join(outdir, name), 'wb') as f:
             f.write(outputs[name])

@@ -20,6 +20,8 @@
 
 // Icons and bitmaps
 #define IDB_TOOLBAR 111
+#define IDB_TOOLBAR_24 121
+#define IDB_TOOLBAR_32 122
 #define IDI_MAIN 114
 #define IDI_POPUP 120
 

@@ -105,18 +105,37 @@ TEST(SettingsTest, LoadedFromTheRegistryAndWrittenBack) {
     }
 }
 
-TEST(LayoutTest, HistoryEndsTwentyFiveAboveTheBottomAboveTheInputLine) {
-    const int rows[][8] = {
-        // w, h, Toolbar, toolbar bottom -> history y and height, input y and width
-        {384, 242, 0, 0, 0, 217, 219, 384}, {384, 242, 1, 28, 30, 187, 219, 384}, {200, 100, 5, 28, 0, 75, 77, 200},
-        {200, 100, 1, 0, 2, 73, 77, 200},   {50, 24, 0, 0, 0, 0, 1, 50},             {50, 40, 1, 28, 30, 0, 17, 50},
+TEST(LayoutTest, HistoryEndsAGapAboveTheInputLineAtEveryScale) {
+    const int rows[][9] = {
+        // DPI, w, h, Toolbar, toolbar bottom -> history y and height, input y and height
+        {96, 384, 242, 0, 0, 0, 217, 219, 23},  {96, 384, 242, 1, 28, 30, 187, 219, 23},
+        {96, 200, 100, 5, 28, 0, 75, 77, 23},   {96, 200, 100, 1, 0, 2, 73, 77, 23},
+        {96, 50, 24, 0, 0, 0, 0, 1, 23},        {96, 50, 40, 1, 28, 30, 0, 17, 23},
+        {120, 484, 303, 1, 34, 37, 234, 274, 29}, {144, 584, 392, 1, 40, 43, 311, 357, 35},
+        {144, 584, 392, 0, 0, 0, 354, 357, 35}, {192, 784, 542, 1, 52, 56, 436, 496, 46},
     };
     for (const auto& r : rows) {
-        MainLayout layout = ComputeLayout(r[0], r[1], r[2], r[3]);
+        MainLayout layout = ComputeLayout(r[1], r[2], r[3], r[4], r[0]);
         EXPECT_EQ(std::vector<int>({layout.history.x, layout.history.y, layout.history.width, layout.history.height,
                                     layout.input.x, layout.input.y, layout.input.width, layout.input.height}),
-                  std::vector<int>({0, r[4], r[0], r[5], 0, r[6], r[7], 23}))
-            << r[0] << "x" << r[1] << " toolbar " << r[2];
+                  std::vector<int>({0, r[5], r[1], r[6], 0, r[7], r[1], r[8]}))
+            << r[1] << "x" << r[2] << " toolbar " << r[3] << " at " << r[0] << " DPI";
+    }
+}
+
+TEST(LayoutTest, WindowToolbarImagesAndIconsFollowTheDpi) {
+    const int rows[][6] = {
+        // DPI -> window width and height, toolbar image, small and large icon
+        {96, 400, 300, 16, 16, 32},  {120, 500, 375, 16, 20, 40}, {144, 600, 450, 24, 24, 48},
+        {168, 700, 525, 24, 28, 56}, {192, 800, 600, 32, 32, 64}, {288, 1200, 900, 32, 48, 96},
+    };
+    for (const auto& r : rows) {
+        const int dpi = r[0];
+        EXPECT_EQ(std::vector<int>({ScaledForDpi(MAIN_WINDOW_WIDTH, dpi), ScaledForDpi(MAIN_WINDOW_HEIGHT, dpi),
+                                    ToolbarImageSize(dpi), ScaledForDpi(SMALL_ICON_SIZE, dpi),
+                                    ScaledForDpi(LARGE_ICON_SIZE, dpi)}),
+                  std::vector<int>(r + 1, r + 6))
+            << dpi << " DPI";
     }
 }
 

@@ -156,14 +156,45 @@ std::string Where(HWND window, HWND parent) {
 }
 
 // The history pane fills the width from below the toolbar (when the setting
-// shows one) to 25 pixels above the bottom; the input line the last 23.
-void ExpectLaidOut(bool toolbar) {
+// shows one) to a gap above the input line, which fills the bottom.
+void ExpectLaidOut(bool toolbar, int gap = 2, int input = 23) {
     RECT c;
     GetClientRect(mainWindow, &c);
     EXPECT_EQ(toolbarWindow && toolbarBottom > 0, toolbar);
-    EXPECT_EQ(Where(historyPane, mainWindow), Rect(0, toolbar ? toolbarBottom + 2 : 0, c.right, c.bottom - 25));
-    EXPECT_EQ(Where(inputLine, mainWindow), Rect(0, c.bottom - 23, c.right, c.bottom));
+    EXPECT_EQ(Where(historyPane, mainWindow),
+              Rect(0, toolbar ? toolbarBottom + gap : 0, c.right, c.bottom - gap - input));
+    EXPECT_EQ(Where(inputLine, mainWindow), Rect(0, c.bottom - input, c.right, c.bottom));
 }
+
+// What shows the scale the window is drawn at: its outer size, the size of
+// the toolbar's images and buttons, and of its small and large icons.
+std::string Scale() {
+    RECT outer;
+    GetWindowRect(mainWindow, &outer);
+    int images = 0, unused = 0;
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageA(toolbarWindow, TB_GETIMAGELIST, 0, 0)), &images,
+                          &unused);
+    const LRESULT buttons = SendMessageA(toolbarWindow, TB_GETBUTTONSIZE, 0, 0);
+    std::string text = std::to_string(outer.right - outer.left) + "x" + std::to_string(outer.bottom - outer.top) +
+                       ", images " + std::to_string(images) + ", buttons " + std::to_string(LOWORD(buttons)) + "x" +
+                       std::to_string(HIWORD(buttons)) + ", icons";
+    for (WPARAM kind : {ICON_SMALL, ICON_BIG}) {
+        ICONINFO info = {};
+        BITMAP bitmap = {};
+        GetIconInfo(reinterpret_cast<HICON>(SendMessageA(mainWindow, WM_GETICON, kind, 0)), &info);
+        GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        text += " " + std::to_string(bitmap.bmWidth);
+    }
+    return text;
+}
+
+const struct { int dpi; std::string scale; int gap, input; } SCALES[] = {
+    {96, "400x300, images 16, buttons 23x22, icons 16 32", 2, 23},
+    {144, "600x450, images 24, buttons 31x30, icons 24 48", 3, 35},
+    {192, "800x600, images 32, buttons 39x38, icons 32 64", 4, 46},
+};
 
 TEST_F(ShellTest, StoredSettingsDecideHowItStarts) {
     const struct { const char* name[2]; DWORD value[2]; bool visible, icon, toolbar, topmost; } rows[] = {
@@ -200,6 +231,29 @@ TEST(ManifestTest, SendsTheProcessToCommonControlsSix) {
         reinterpret_cast<ACTIVATION_CONTEXT_ASSEMBLY_DETAILED_INFORMATION*>(info.data())->lpAssemblyEncodedAssemblyIdentity;
     EXPECT_EQ(identity.substr(0, identity.find(L',')), L"Microsoft.Windows.Common-Controls");
     EXPECT_NE(identity.find(L"version=\"6."), std::wstring::npos) << std::string(identity.begin(), identity.end());
+}
+
+// Windows proposes the place that keeps the window the same size to the
+// eye; the program takes it and redraws everything at the new scale.
+TEST_F(ShellTest, MovedToADisplayOfAnotherScaleItRedrawsAtThatScale) {
+    ASSERT_TRUE(Start());
+    for (int i : {1, 2, 0}) {
+        const auto& scale = SCALES[i];
+        RECT proposed = {10, 20, 10 + scale.dpi * 400 / 96, 20 + scale.dpi * 300 / 96};
+        SendMessageA(mainWindow, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi), reinterpret_cast<LPARAM>(&proposed));
+        EXPECT_EQ(Scale(), scale.scale);
+        EXPECT_EQ(Where(mainWindow, HWND_DESKTOP), Rect(10, 20, proposed.right, proposed.bottom));
+        ExpectLaidOut(true, scale.gap, scale.input);
+    }
+}
+
+// Run on a prefix of its own whose desktop is at 144 DPI (see CMakeLists).
+class At144DpiTest : public ShellTest {};
+TEST_F(At144DpiTest, StartsDrawnAtTheDesktopScale) {
+    ASSERT_EQ(DpiOf(nullptr), 144) << "the desktop is not at 144 DPI";
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Scale(), SCALES[1].scale);
+    ExpectLaidOut(true, SCALES[1].gap, SCALES[1].input);
 }
 
 TEST_F(ShellTest, InputLineHasTheFocusTakesThreeHundredCharactersAndEnterHandsThemOver) {

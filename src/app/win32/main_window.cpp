@@ -15,6 +15,11 @@
 HINSTANCE appInstance = nullptr;
 HWND mainWindow = nullptr;
 HMENU trayMenu = nullptr;
+int windowDpi = DEFAULT_DPI;
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
 
 const char* const MAIN_WINDOW_CLASS = "Norrik Version 1.9";
 
@@ -37,7 +42,8 @@ void ShowChild(HWND child, int command) {
 }
 
 LRESULT OnSize(LPARAM lParam) {
-    MainLayout layout = ComputeLayout(LOWORD(lParam), HIWORD(lParam), chatSettings.Toolbar, toolbarBottom);
+    MainLayout layout =
+        ComputeLayout(LOWORD(lParam), HIWORD(lParam), chatSettings.Toolbar, toolbarBottom, windowDpi);
     if (toolbarWindow) SendMessageA(toolbarWindow, WM_SIZE, 0, 0);
     // Hidden while they move, so the pair repaints once in its new place.
     ShowChild(inputLine, SW_HIDE);
@@ -69,6 +75,27 @@ LRESULT OnDestroy() {
     return 0;
 }
 
+void SetWindowIcons(HWND window) {
+    SendMessageA(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, windowDpi))));
+    SendMessageA(window, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(LARGE_ICON_SIZE, windowDpi))));
+}
+
+// Moved to a display of another scale: the window takes the place Windows
+// proposes, which keeps it the same size to the eye, and redraws its
+// toolbar images, icons and layout for the new DPI.
+LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    windowDpi = LOWORD(wParam);
+    if (toolbarWindow) ScaleToolbar();
+    SetWindowIcons(mainWindow);
+    const RECT* proposed = reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(mainWindow, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+                 proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RequestLayout();
+    return 0;
+}
+
 LRESULT OnNotify(LPARAM lParam) {
     NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
     if (header && toolbarTooltip && header->hwndFrom == toolbarTooltip) OnToolbarTooltip(header);
@@ -83,19 +110,55 @@ void RequestLayout() {
     SendMessageA(mainWindow, WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
 }
 
+int DpiOf(HWND window) {
+    // GetDpiForWindow comes with Windows 10; before it, and for no window,
+    // the desktop has one DPI.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = window && dpiForWindow ? dpiForWindow(window) : 0;
+    if (dpi) return static_cast<int>(dpi);
+    HDC screen = GetDC(nullptr);
+    const int desktopDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return desktopDpi > 0 ? desktopDpi : DEFAULT_DPI;
+}
+
+HICON IconAt(int id, int size) {
+    // Two icons, at the sizes of the few scales a desktop has: a short list
+    // that is never freed. Should it fill, the icon of the standard size
+    // serves.
+    static struct { int id, size; HICON icon; } loaded[16];
+    for (const auto& entry : loaded) {
+        if (entry.icon && entry.id == id && entry.size == size) return entry.icon;
+    }
+    for (auto& entry : loaded) {
+        if (entry.icon) continue;
+        entry.icon = static_cast<HICON>(
+            LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        if (!entry.icon) break;
+        entry.id = id;
+        entry.size = size;
+        return entry.icon;
+    }
+    return LoadIconA(appInstance, MAKEINTRESOURCEA(id));
+}
+
 void InitMainWindow(HWND window) {
     InitCommonControls();
     LoadSettings(chatSettings);
     trayMenu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    windowDpi = DpiOf(window);
+    SetWindowIcons(window);
 
     RECT client;
     GetClientRect(window, &client);
-    if (!CreateInputLine(window, client.left, client.bottom - INPUT_LINE_HEIGHT, client.right,
-                         INPUT_LINE_HEIGHT)) {
+    const int inputHeight = ScaledForDpi(INPUT_LINE_HEIGHT, windowDpi);
+    if (!CreateInputLine(window, client.left, client.bottom - inputHeight, client.right, inputHeight)) {
         ShowOwnedError(window, "Unable to create input text field! You will be be able to type messages");
     }
     if (!CreateHistoryPane(window, client.left, client.top, client.right,
-                           client.bottom - CHILD_GAP - INPUT_LINE_HEIGHT)) {
+                           client.bottom - ScaledForDpi(CHILD_GAP, windowDpi) - inputHeight)) {
         ShowOwnedError(window, "Could not create history window");
     }
 
@@ -131,6 +194,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_SIZE: return OnSize(lParam);
     case WM_ACTIVATE: return OnActivate(wParam);
     case WM_NOTIFY: return OnNotify(lParam);
+    case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
     case WM_COMMAND: RouteCommand(LOWORD(wParam)); return 0;
     case WM_LISTEN_EVENT:
         return OnListenEvent(static_cast<SocketHandle>(wParam), static_cast<uint32_t>(lParam));
@@ -160,8 +224,12 @@ bool StartMainWindow(HINSTANCE instance, int* exitCode) {
         return false;
     }
 
-    mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, 400, 300, nullptr,
+    // Where the window will open is not known yet: it is sized for the
+    // desktop's DPI, and a display of another scale sends WM_DPICHANGED.
+    const int dpi = DpiOf(nullptr);
+    mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, ScaledForDpi(MAIN_WINDOW_WIDTH, dpi),
+                                 ScaledForDpi(MAIN_WINDOW_HEIGHT, dpi), nullptr,
                                  LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU)), instance, nullptr);
     if (!mainWindow) {
         ShowStartFailure("Could not create main window");

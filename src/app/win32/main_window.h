@@ -9,6 +9,16 @@ extern HMENU trayMenu;
 
 extern const char* const MAIN_WINDOW_CLASS;  // also the title
 
+// The DPI the main window is drawn at: that of its display, kept up to date
+// by WM_DPICHANGED.
+extern int windowDpi;
+
+// The DPI of the display a window is on; for no window, the desktop's.
+int DpiOf(HWND window);
+
+// The icon drawn for size by size pixels; loaded once for each size.
+HICON IconAt(int id, int size);
+
 // Registers the class, creates the window and runs InitMainWindow. On a
 // failure the user has been told and exitCode holds the program's result.
 bool StartMainWindow(HINSTANCE instance, int* exitCode);

@@ -10,6 +10,8 @@ extern HWND toolbarTooltip;
 extern int toolbarBottom;
 HWND CreateToolbar();
 void DestroyToolbar();
+// New images for the main window's DPI, and the height that follows.
+void ScaleToolbar();
 LRESULT OnToolbarTooltip(NMHDR* header);
 
 // Tray icon

@@ -4,6 +4,7 @@
 #include "app/controls.h"
 #include "app/toolbar_rules.h"
 #include "app/win32/main_window.h"
+#include "app/window_rules.h"
 #include "app/win32/shell_parts.h"
 #include "common/text.h"
 #include "net/connection_state.h"
@@ -38,10 +39,32 @@ TBBUTTON Separator() {
 
 void ShowError(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
 
+// The strip drawn for the window's DPI. At 16 pixels it is the 16-colour
+// list of old; the larger strips have colours between those of the 16.
+HIMAGELIST ToolbarImages() {
+    const int size = ToolbarImageSize(windowDpi);
+    HIMAGELIST images = ImageList_Create(size, size, (size == 16 ? ILC_COLOR4 : ILC_COLOR24) | ILC_MASK, 10, 10);
+    if (!images) return nullptr;
+    const int strip = size == 32 ? IDB_TOOLBAR_32 : size == 24 ? IDB_TOOLBAR_24 : IDB_TOOLBAR;
+    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(strip));
+    ImageList_AddMasked(images, bitmap, TOOLBAR_MASK_COLOUR);
+    DeleteObject(bitmap);
+    return images;
+}
+
+void MeasureToolbar() {
+    // The layout needs the toolbar's final height; make sure it has sized
+    // itself to its buttons before the height is read.
+    SendMessageA(toolbarWindow, TB_AUTOSIZE, 0, 0);
+    RECT client;
+    GetClientRect(toolbarWindow, &client);
+    toolbarBottom = client.bottom;
+}
+
 // Everything up to the hidden, filled toolbar; null when it could not be had.
 HWND BuildToolbar(HIMAGELIST* images) {
     InitCommonControls();
-    *images = ImageList_Create(16, 16, ILC_COLOR4 | ILC_MASK, 10, 10);
+    *images = ToolbarImages();
     if (!*images) {
         ShowError("Error: Unable to create image lists for toolbar");
         return nullptr;
@@ -54,9 +77,6 @@ HWND BuildToolbar(HIMAGELIST* images) {
         *images = nullptr;
         return nullptr;
     }
-    HBITMAP strip = LoadBitmapA(appInstance, MAKEINTRESOURCEA(IDB_TOOLBAR));
-    ImageList_AddMasked(*images, strip, TOOLBAR_MASK_COLOUR);
-    DeleteObject(strip);
     SendMessageA(toolbar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(*images));
     SendMessageA(toolbar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     TBBUTTON buttons[] = {
@@ -86,13 +106,19 @@ HWND CreateToolbar() {
 
     ShowWindow(toolbarWindow, SW_SHOW);
     toolbarTooltip = reinterpret_cast<HWND>(SendMessageA(toolbarWindow, TB_GETTOOLTIPS, 0, 0));
-    // The layout needs the toolbar's final height; make sure it has sized
-    // itself to its buttons before the height is read.
-    SendMessageA(toolbarWindow, TB_AUTOSIZE, 0, 0);
-    RECT client;
-    GetClientRect(toolbarWindow, &client);
-    toolbarBottom = client.bottom;
+    MeasureToolbar();
     return toolbarWindow;
+}
+
+void ScaleToolbar() {
+    HIMAGELIST images = ToolbarImages();
+    if (!images) return;
+    const int size = ToolbarImageSize(windowDpi);
+    SendMessageA(toolbarWindow, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageA(toolbarWindow, TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
+    if (toolbarImages) ImageList_Destroy(toolbarImages);
+    toolbarImages = images;
+    MeasureToolbar();
 }
 
 void DestroyToolbar() {

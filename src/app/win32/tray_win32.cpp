@@ -4,6 +4,7 @@
 #include "app/private_messages.h"
 #include "app/tray_rules.h"
 #include "app/win32/main_window.h"
+#include "app/window_rules.h"
 #include "app/win32/shell_parts.h"
 #include "common/text.h"
 #include "res/resource.h"
@@ -35,7 +36,8 @@ bool AddTrayIcon() {
     trayIcon.uID = TRAY_ICON_ID;
     trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     trayIcon.uCallbackMessage = WM_TRAY_NOTIFY;
-    trayIcon.hIcon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_MAIN));
+    // The notification area draws at the desktop's DPI.
+    trayIcon.hIcon = IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, DpiOf(nullptr)));
     CopyText(trayIcon.szTip, "Norrik 1.00");
     return Shell_NotifyIconA(NIM_ADD, &trayIcon) != FALSE;
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "app/win32/main_window.h"
+#include "app/window_rules.h"
 #include "net/connection_state.h"
 #include "popup/popup.h"
 #include "popup/popup_rules.h"
@@ -15,9 +16,11 @@ namespace {
 int openReceivedPopups = 0;
 
 void SetPopupIcons(HWND window) {
-    HICON icon = LoadIconA(appInstance, MAKEINTRESOURCEA(IDI_POPUP));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    const int dpi = DpiOf(window);
+    SendMessageA(window, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(IconAt(IDI_POPUP, ScaledForDpi(LARGE_ICON_SIZE, dpi))));
+    SendMessageA(window, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(IconAt(IDI_POPUP, ScaledForDpi(SMALL_ICON_SIZE, dpi))));
 }
 
 INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
