@@ -392,6 +392,10 @@ TEST_F(ShellTest, MenusAndToolbarFollowEveryTransitionAndTheButtonsHaveTooltips)
         TTTOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, toolbarWindow, id, {}, nullptr, text, 0, nullptr};
         SendMessageA(toolbarTooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
         EXPECT_STREQ(text, tips[id - IDT_CONNECT]);
+        // As Common Controls 6 may ask: in UTF-16.
+        NMTTDISPINFOW wide = {{toolbarTooltip, id, TTN_NEEDTEXTW}, nullptr, {}, nullptr, 0, 0};
+        SendMessageA(mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&wide));
+        EXPECT_EQ(std::string(wide.szText, wide.szText + wcslen(wide.szText)), tips[id - IDT_CONNECT]);
     }
 }
 

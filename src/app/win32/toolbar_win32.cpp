@@ -131,10 +131,15 @@ void DestroyToolbar() {
 }
 
 LRESULT OnToolbarTooltip(NMHDR* header) {
+    const char* text = TooltipTextFor(header->idFrom);
+    if (!text) return 0;
     if (header->code == TTN_NEEDTEXTA) {
-        NMTTDISPINFOA* info = reinterpret_cast<NMTTDISPINFOA*>(header);
-        const char* text = TooltipTextFor(header->idFrom);
-        if (text) CopyText(info->szText, text);
+        CopyText(reinterpret_cast<NMTTDISPINFOA*>(header)->szText, text);
+    } else if (header->code == TTN_NEEDTEXTW) {
+        // Common Controls 6 may ask in UTF-16 even of an ANSI window.
+        NMTTDISPINFOW* info = reinterpret_cast<NMTTDISPINFOW*>(header);
+        const int room = static_cast<int>(sizeof info->szText / sizeof info->szText[0]);
+        if (!MultiByteToWideChar(CP_ACP, 0, text, -1, info->szText, room)) info->szText[0] = L'\0';
     }
     return 0;
 }
