@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "bench/win32/bench_figures.h"
-#include "console/input_line.h"
+#include "e2e/e2e_support.h"
 #include "net/protocol.h"
 #include "res/resource.h"
-#include "e2e/e2e_support.h"
+#include "seams/input_line.h"
 
 namespace {
 

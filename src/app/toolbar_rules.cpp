@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "common/text.h"
-#include "net/connection_state.h"
 #include "res/resource.h"
 
 const char* const HELP_FILE_NAME = "nrkhelp.txt";
@@ -15,13 +14,6 @@ const char* const TOOLTIP_TEXTS[TOOLBAR_BUTTON_COUNT] = {
 };
 
 }  // namespace
-
-ButtonStates ButtonStatesForRole(int32_t role) {
-    //                           Connect Disconnect Start  Stop   Popup  Help
-    if (role == ROLE_SERVER) return {{false, false, false, true, true, true}};
-    if (role == ROLE_CLIENT) return {{false, true, false, false, true, true}};
-    return {{true, false, true, false, false, true}};
-}
 
 const char* TooltipTextFor(uintptr_t buttonId) {
     if (buttonId < IDT_CONNECT || buttonId > IDT_HELP) return nullptr;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "console/history_pane.h"
+#include "seams/history_pane.h"
 
 namespace {
 
@@ -27,8 +27,8 @@ size_t RemoveOldestLines(size_t length, size_t adding) {
 
 }  // namespace
 
-int AppendHistory(const char* text) {
-    if (!HistoryPaneExists()) return 1;
+void AppendHistory(const char* text) {
+    if (!HistoryPaneExists()) return;
     size_t end = HistoryPaneTextLength();
     const size_t adding = std::strlen(text);
     if (end + adding > HISTORY_CAPACITY) end = RemoveOldestLines(end, adding);
@@ -36,10 +36,8 @@ int AppendHistory(const char* text) {
     // end; the pane then shows the newest text.
     HistoryPaneSetSelection(end, end);
     HistoryPaneReplaceSelection(text);
-    return 1;
 }
 
-int ClearHistory() {
+void ClearHistory() {
     if (HistoryPaneExists()) HistoryPaneSetText("");
-    return 1;
 }

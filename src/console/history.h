@@ -12,5 +12,5 @@
 constexpr size_t HISTORY_CAPACITY = 1000000;
 constexpr size_t HISTORY_TRIMMED_SIZE = 750000;
 
-int AppendHistory(const char* text);
-int ClearHistory();
+void AppendHistory(const char* text);
+void ClearHistory();

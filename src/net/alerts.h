@@ -8,12 +8,16 @@ constexpr unsigned FLASH_INTERVAL = 500;
 // 1 while the flash timer runs.
 extern int32_t flashing;
 
-// Starts the flash timer with the interval unless it already runs; a timer
-// that runs keeps its interval. Always true.
-bool StartTitleFlash(unsigned interval);
+// 1 while the main window is the active window; 1 also before the first
+// activation message, so nothing flashes a window that was never shown.
+extern int32_t windowActive;
 
-// Stops the timer and restores the title bar, if the timer runs. Always true.
-bool StopTitleFlash();
+// Starts the flash timer with the interval unless it already runs; a timer
+// that runs keeps its interval.
+void StartTitleFlash(unsigned interval);
+
+// Stops the timer and restores the title bar, if the timer runs.
+void StopTitleFlash();
 
 // One tick of the flash timer: inverts the title bar.
 void FlashTick();

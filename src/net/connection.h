@@ -1,6 +1,7 @@
 #pragma once
-// The connection manager: WinSock start and shutdown, server and client
-// sides, and the socket notifications posted to the main window.
+// The connection manager: start and shutdown of the sockets, the server and
+// client sides, and the socket notifications, which the front end hands in
+// unpacked: the socket, the event and its error (0 for none).
 #include <cstddef>
 #include <cstdint>
 
@@ -19,22 +20,14 @@ void Disconnect();
 // The Connect to dialog's OK: a dotted address is connected to at once, a
 // host name looked up first. True when a look-up or a connect was started.
 bool ConnectTo(const char* host);
-// A non-blocking connect to CHAT_PORT of address (IPv4, network order).
-bool OpenConnection(uint32_t address);
-void PrintLocalAddress();
-// "***Last error number is: " and WinSock's last error, without a line end.
-void PrintLastSocketError();
-// The same line for an error number the caller has, such as the one a
-// notification carried.
-void PrintSocketError(int error);
 
-// Handlers of the private socket messages; event word = lParam.
-intptr_t OnListenEvent(SocketHandle socket, uint32_t eventWord);
-intptr_t OnConnectionEvent(SocketHandle socket, uint32_t eventWord);
-intptr_t OnResolveDone(uintptr_t taskHandle, uint32_t eventWord);
+// The notifications selected for the listening socket and the connection
+// socket, and the answer of a host look-up.
+void OnListenEvent(SocketHandle socket, uint32_t event, int error);
+void OnConnectionEvent(SocketHandle socket, uint32_t event, int error);
+void OnResolveDone(uintptr_t taskHandle, int error);
 
-// The event the manager posts to itself, on WM_CONN_EVENT or
-// WM_LISTEN_EVENT, after closing a socket: every notification WinSock
-// queued for that socket lies before it. WinSock's own events are bits
-// below 0x400.
+// The event the manager queues for itself after closing a socket, through
+// PostConnectionEvent or PostListenEvent: every notification queued for that
+// socket lies before it. The sockets' own events are bits below 0x400.
 constexpr uint32_t CONNECTION_MARKER_EVENT = 0x8000;

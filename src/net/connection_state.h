@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-using SocketHandle = intptr_t;
-constexpr SocketHandle NO_SOCKET = -1;
+#include "seams/sockets.h"
 
 enum : int32_t { ROLE_SERVER = 0, ROLE_CLIENT = 1, ROLE_NONE = 2 };
 
@@ -21,6 +20,8 @@ struct ConnectionState {
     int32_t serverListening;
     int32_t serverHasPeer;
     int32_t clientConnected;
+    // 1 once the peer of the connection socket has sent its greeting.
+    int32_t peerGreeted;
     int32_t clientConnecting;
     int32_t resolving;
     uintptr_t resolveHandle;

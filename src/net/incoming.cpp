@@ -1,16 +1,15 @@
 #include "net/incoming.h"
 
-#include "app/app_state.h"
-#include "app/controls.h"
 #include "common/text.h"
 #include "console/history.h"
-#include "net/alert_api.h"
 #include "net/alerts.h"
 #include "net/connection_state.h"
+#include "net/control_states.h"
 #include "net/protocol.h"
-#include "popup/popup.h"
 #include "popup/popup_rules.h"
-#include "res/resource.h"
+#include "seams/alerts.h"
+#include "seams/popups.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 // Everything a peer sends is text handed to AppendHistory or copied with
@@ -72,9 +71,8 @@ void Greet(const char* text) {
     AppendHistory("*** You are connected to ");
     AppendHistory(connectionState.peerName);
     AppendHistory(".\r\n");
-    SetMenuItemEnabled(MenuOwner::Main, IDM_SEND_POPUP, true);
-    SetMenuItemEnabled(MenuOwner::Tray, IDM_TRAY_SEND_POPUP, true);
-    SetButtonEnabled(IDT_SEND_POPUP, true);
+    connectionState.peerGreeted = 1;
+    ApplyControlStates();
 }
 
 void KeepQuitReason(const char* text) {

@@ -37,13 +37,3 @@ static_assert(MSG_TERMINATOR_LENGTH == 2, "the terminator is two bytes");
 static_assert(MAX_MESSAGE_LENGTH <= MESSAGE_BUFFER_SIZE, "the largest message fits the storage");
 static_assert((MAX_MESSAGE_LENGTH + WIRE_BLOCK - 1) / WIRE_BLOCK * WIRE_BLOCK == MESSAGE_BUFFER_SIZE,
               "the largest message, padded to whole blocks, fills the storage exactly");
-
-// The WinSock notification codes and the one error the engine tells apart,
-// under names of our own: the Win32 files include winsock2.h, whose macros
-// FD_READ, FD_WRITE, ... and WSAEWOULDBLOCK would collide with these.
-constexpr uint32_t SOCKET_EVENT_READ = 1;      // FD_READ
-constexpr uint32_t SOCKET_EVENT_WRITE = 2;     // FD_WRITE
-constexpr uint32_t SOCKET_EVENT_ACCEPT = 8;    // FD_ACCEPT
-constexpr uint32_t SOCKET_EVENT_CONNECT = 16;  // FD_CONNECT
-constexpr uint32_t SOCKET_EVENT_CLOSE = 32;    // FD_CLOSE
-constexpr int SOCKET_ERROR_WOULD_BLOCK = 10035;  // WSAEWOULDBLOCK

@@ -5,11 +5,10 @@
 #include "common/text.h"
 #include "console/history.h"
 #include "net/incoming.h"
-#include "net/socket_api.h"
+#include "seams/socket_io.h"
 
 OutgoingBuffer outgoingBuffer;
 IncomingBuffer incomingBuffer;
-ReceivedMessageHandler receivedMessageHandler = DispatchIncoming;
 
 const char* const RECEIVE_OVERFLOW_LINE =
     "***Error: Received message longer than 510 bytes, discarded\r\n";
@@ -70,6 +69,12 @@ void SendControl(uint8_t code, const char* text) {
     outgoingBuffer.storage[1] = static_cast<char>(code);
     CopyText(outgoingBuffer.storage + 2, MESSAGE_BUFFER_SIZE - 2, text);
     StartOutgoing();
+}
+
+bool SendPopupText(const char* text) {
+    if (text[0] == '\0') return false;
+    SendControl(CTRL_POPUP, text);
+    return true;
 }
 
 void StartOutgoing() {
@@ -140,7 +145,7 @@ void ReceiveBlock(SocketHandle socket) {
             // The zero over the 0x0C ends the string the handler sees; the
             // 0x0D is never stored.
             incomingBuffer.storage[held - 1] = '\0';
-            receivedMessageHandler(incomingBuffer.storage);
+            DispatchIncoming(incomingBuffer.storage);
             EmptyIncoming();
             continue;
         }

@@ -36,11 +36,6 @@ struct IncomingBuffer {
 extern OutgoingBuffer outgoingBuffer;
 extern IncomingBuffer incomingBuffer;
 
-// Where ReceiveBlock hands each complete message: DispatchIncoming in the
-// program. Tests put a recorder here to watch the framing on its own.
-using ReceivedMessageHandler = void (*)(const char* message);
-extern ReceivedMessageHandler receivedMessageHandler;
-
 // Said when a peer sends more than the receive storage holds without a
 // terminator; the bytes collected so far and those of that read are dropped.
 extern const char* const RECEIVE_OVERFLOW_LINE;
@@ -55,6 +50,11 @@ void EmptyTransferBuffers();
 // the whole message has been handed to it before these return.
 void SendChatText(const char* text);
 void SendControl(uint8_t code, const char* text);
+
+// Send of the send window: false for an empty text (nothing is sent, the
+// window stays open with its box); otherwise the popup goes to SendControl,
+// which reports any refusal itself, and the window closes.
+bool SendPopupText(const char* text);
 
 // Terminates the message built in the send storage and starts its transfer.
 void StartOutgoing();

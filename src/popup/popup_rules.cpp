@@ -1,8 +1,6 @@
 #include "popup/popup_rules.h"
 
 #include "common/text.h"
-#include "net/protocol.h"
-#include "net/transfer.h"
 
 void SendPopupCaption(char* caption, size_t size, const char* peerName) {
     CopyText(caption, size, "Send popup message to ");
@@ -30,9 +28,3 @@ bool PopupSoundDue(uint32_t now) {
 }
 
 void ResetPopupSound() { popupSoundStarted = false; }
-
-bool SendPopupText(const char* text) {
-    if (text[0] == '\0') return false;
-    SendControl(CTRL_POPUP, text);
-    return true;
-}

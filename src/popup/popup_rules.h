@@ -21,11 +21,6 @@ constexpr uint32_t POPUP_SOUND_QUIET_MS = 1000;
 void SendPopupCaption(char* caption, size_t size, const char* peerName);
 void ReceivedPopupCaption(char* caption, size_t size, const char* peerName);
 
-// Send of the send window: false for an empty text (nothing is sent, the
-// window stays open with its box); otherwise the popup goes to the transfer
-// engine, which reports any refusal itself, and the window closes.
-bool SendPopupText(const char* text);
-
 // Whether a popup arriving at now (milliseconds, any origin, wrapping) starts
 // the popup sound: not within POPUP_SOUND_QUIET_MS of the last start.
 bool PopupSoundDue(uint32_t now);

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/message_box.h"
 #include "common/text.h"
-#include "settings/registry_store.h"
+#include "seams/message_box.h"
+#include "seams/settings_store.h"
 
 ChatSettings chatSettings;
 

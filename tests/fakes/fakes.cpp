@@ -8,20 +8,21 @@
 #include <cstring>
 #include <tuple>
 
-#include "app/app_state.h"
-#include "app/controls.h"
-#include "app/message_box.h"
+#include "app/interpreter.h"
 #include "common/text.h"
-#include "console/history_pane.h"
-#include "console/input_line.h"
-#include "console/interpreter.h"
-#include "net/alert_api.h"
+#include "fakes/reset_core.h"
 #include "net/connection.h"
 #include "net/protocol.h"
-#include "net/socket_api.h"
-#include "net/winsock_api.h"
-#include "popup/popup.h"
 #include "res/resource.h"
+#include "seams/alerts.h"
+#include "seams/controls.h"
+#include "seams/history_pane.h"
+#include "seams/input_line.h"
+#include "seams/message_box.h"
+#include "seams/popups.h"
+#include "seams/socket_io.h"
+#include "seams/sockets.h"
+#include "seams/timer.h"
 
 FakePlatform fake;
 
@@ -75,18 +76,18 @@ void ResetFakes() {
     ResetCoreState();
 }
 
-void PostEvent(int message, uintptr_t wParam, uint32_t event, uint32_t error) {
-    fake.queue.push_back({message, {wParam, event | (error << 16)}});
+void PostEvent(int message, uintptr_t target, uint32_t event, int error) {
+    fake.queue.push_back({message, target, event, error});
 }
 
 void Dispatch() {
     for (int handled = 0; !fake.queue.empty() && handled < 100000; ++handled) {
-        auto [message, parameters] = fake.queue.front();
+        FakeEvent next = fake.queue.front();
         fake.queue.pop_front();
-        SocketHandle socket = static_cast<SocketHandle>(parameters.first);
-        if (message == 1) OnListenEvent(socket, parameters.second);
-        if (message == 2) OnConnectionEvent(socket, parameters.second);
-        if (message == 3) OnResolveDone(parameters.first, parameters.second);
+        SocketHandle socket = static_cast<SocketHandle>(next.target);
+        if (next.message == 1) OnListenEvent(socket, next.event, next.error);
+        if (next.message == 2) OnConnectionEvent(socket, next.event, next.error);
+        if (next.message == 3) OnResolveDone(next.target, next.error);
     }
 }
 
@@ -187,7 +188,7 @@ void SoundTone(unsigned hertz, unsigned ms) {
     fake.sounds.push_back("tone " + std::to_string(hertz) + " " + std::to_string(ms));
 }
 void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ") + path); }
-int ShowReceivedPopup(const char* text) { return fake.popups.emplace_back(text), 1; }
+void ShowReceivedPopup(const char* text) { fake.popups.emplace_back(text); }
 int OpenReceivedPopupCount() { return static_cast<int>(fake.popups.size() - fake.closedPopups); }
 uint32_t MillisecondsNow() { return fake.now; }
 
@@ -303,6 +304,6 @@ int LastSocketError() { return fake.lastError; }
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event) {
     // The longest message nests 51 deep, or 504 taken a byte at a time.
     if (++fake.depth > 600) std::fputs("self-delivery of FD_WRITE does not stop\n", stderr), std::abort();
-    OnConnectionEvent(socket, event);
+    OnConnectionEvent(socket, event, 0);
     --fake.depth;
 }

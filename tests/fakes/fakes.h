@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "net/connection_state.h"
-#include "settings/registry_store.h"
+#include "seams/settings_store.h"
 
 struct FakeMenuItem { int id; std::string text; bool enabled; };
 struct FakeLookup { uintptr_t handle; const char* name; char* buffer; size_t size; };
+struct FakeEvent { int message; uintptr_t target; uint32_t event; int error; };  // message 1 listen, 2 conn, 3 look-up
 
 struct FakePlatform {
     std::string history, input;
@@ -47,7 +48,7 @@ struct FakePlatform {
     std::vector<FakeLookup> lookups;
     const char* hostName = "testhost";  // null: gethostname fails
     uint32_t hostAddress = 0x0B01A8C0;  // 192.168.1.11; 0: gethostbyname fails
-    std::deque<std::pair<int, std::pair<uintptr_t, uint32_t>>> queue;  // message 1 listen, 2 conn, 3 look-up
+    std::deque<FakeEvent> queue;
 
     // The one peer: what it received, and what it sends on which socket.
     std::string wire;
@@ -64,7 +65,7 @@ extern FakePlatform fake;
 // Fresh fakes and fresh core state.
 void ResetFakes();
 // WinSock posting to the main window, and the message loop handling the queue.
-void PostEvent(int message, uintptr_t wParam, uint32_t event, uint32_t error = 0);
+void PostEvent(int message, uintptr_t target, uint32_t event, int error = 0);
 void Dispatch();
 
 void Knock();                              // a client connects to the listening socket

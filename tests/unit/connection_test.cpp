@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "fakes/fakes.h"
 #include "net/connection.h"
+#include "net/control_states.h"
 #include "net/protocol.h"
 
 namespace {
@@ -107,7 +108,7 @@ const Scenario SCENARIOS[] = {
     {"WinSock does not start", "no-winsock, init, serve, connect 127.0.0.1",
      INIT_1 + "Could not start WinSock, WinSock returned error #: 10091\r\nWinSock not started, command ingnored!\r\n"
               "WinSock not started, command ignored!\r\n",
-     "", "none; no winsock", CLIENT_C},
+     "", "none; no winsock", IDLE_C},
     {"WinSock 1.2 is refused and cleaned up", "winsock-1.2, init",
      INIT_1 + "Confirming that WinSock supports 1.1\r\nWinSock does not support version 1.1! returning\r\n", "",
      "none; no winsock", IDLE_C},
@@ -155,11 +156,11 @@ const Scenario SCENARIOS[] = {
      INIT + "*** You are connected to Alice.\r\n*** Alice has quit(Quit: shutting down)\r\n", HELLO, IDLE, IDLE_C},
     {"the connection is lost", CLIENT + ", closes", INIT + RESET, HELLO, IDLE, IDLE_C},
     {"the connect is refused: the number the notification carried", "init, connect 127.0.0.1, fd-connect 10061",
-     INIT + "***Error: Unable to connect\r\n***Last error number is: 10061", "", "none connecting; winsock", IDLE_C},
+     INIT + "***Error: Unable to connect\r\n***Last error number is: 10061", "", IDLE, IDLE_C},
     {"connect fails at once", "connect-fails, init, connect 10.9.9.9",
      INIT + "Could not connect to server...\r\n***Last error number is: 10051", "", IDLE, IDLE_C},
-    {"no connection socket: stalled", "no-socket, init, connect 127.0.0.1",
-     INIT + "***Error:  Could not create connection socket\r\n", "", IDLE, CLIENT_C},
+    {"no connection socket: back to idle", "no-socket, init, connect 127.0.0.1",
+     INIT + "***Error:  Could not create connection socket\r\n", "", IDLE, IDLE_C},
     {"connection socket cannot bind", "bind fails, init, connect 127.0.0.1",
      INIT + "***Error: Could not bind connection socket\r\n", "", IDLE, IDLE_C},
     {"connect while connecting", "init, connect 127.0.0.1, connect 127.0.0.1",
@@ -206,21 +207,55 @@ const Scenario SCENARIOS[] = {
      INIT + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO, CONNECTED, CLIENT_C},
 };
 
+void RunSteps(const std::string& steps) {
+    ResetFakes();
+    for (size_t at = 0; at < steps.size();) {
+        size_t end = std::min(steps.find(", ", at), steps.size());
+        std::string step = steps.substr(at, end - at);
+        size_t blank = std::min(step.find(' '), step.size());
+        Step(step.substr(0, blank), step.substr(std::min(blank + 1, step.size())));
+        at = end + 2;
+    }
+}
+
 TEST(ConnectionTest, Scenarios) {
     for (const Scenario& scenario : SCENARIOS) {
         SCOPED_TRACE(scenario.name);
-        ResetFakes();
-        for (size_t at = 0; at < scenario.steps.size();) {
-            size_t end = std::min(scenario.steps.find(", ", at), scenario.steps.size());
-            std::string step = scenario.steps.substr(at, end - at);
-            size_t blank = std::min(step.find(' '), step.size());
-            Step(step.substr(0, blank), step.substr(std::min(blank + 1, step.size())));
-            at = end + 2;
-        }
+        RunSteps(scenario.steps);
         EXPECT_EQ(fake.history, scenario.history);
         EXPECT_EQ(fake.wire, scenario.wire);
         EXPECT_EQ(State(), scenario.state);
         EXPECT_EQ(Controls(), scenario.controls);
+    }
+}
+
+// One row per state of the connection: the buttons and items a transition
+// into it leaves, and the buttons of a toolbar created in it, which follow
+// the role alone (a server offers Send Popup before any peer has greeted).
+struct ControlStateRow {
+    const char* state;
+    std::string steps, controls, createdToolbar;
+};
+
+const ControlStateRow CONTROL_STATES[] = {
+    {"idle", "init", IDLE_C, "C-S--H"},
+    {"resolving", "init, connect officepc", CLIENT_C, "C-S--H"},
+    {"connecting", "init, connect 127.0.0.1", CLIENT_C, "C-S--H"},
+    {"client connected", CLIENT, CLIENT_C, "-D--PH"},
+    {"client greeted", CLIENT + ", greets Bob", CLIENT_GREETED_C, "-D--PH"},
+    {"listening", "init, serve", SERVER_C, "---XPH"},
+    {"serving a peer", "init, serve, knock", SERVER_C, "---XPH"},
+    {"serving a greeted peer", "init, serve, knock, greets Bob", SERVER_GREETED_C, "---XPH"},
+};
+
+TEST(ConnectionTest, ControlStates) {
+    for (const ControlStateRow& row : CONTROL_STATES) {
+        SCOPED_TRACE(row.state);
+        RunSteps(row.steps);
+        EXPECT_EQ(Controls(), row.controls);
+        std::fill(std::begin(fake.buttons), std::end(fake.buttons), true);
+        ApplyCreatedToolbarStates();
+        EXPECT_EQ(Controls().substr(0, 6), row.createdToolbar);
     }
 }
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "console/history.h"
-#include "console/history_pane.h"
 #include "fakes/fakes.h"
 #include "net/protocol.h"
+#include "seams/history_pane.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "app/window_rules.h"
 #include "fakes/fakes.h"
 #include "net/protocol.h"
+#include "net/transfer.h"
 #include "popup/popup_rules.h"
 #include "settings/options_page.h"
 #include "settings/settings.h"

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "fakes/fakes.h"
 #include "net/alerts.h"
 #include "net/connection.h"
@@ -24,7 +23,7 @@ const std::string LONGEST(500, 'x'), TOO_LONG = LONGEST + "y";
 const char* const T16 = "0123456789abcdef";  // a 19-byte message, two blocks
 
 // WinSock's own FD_WRITE, once the socket takes data again.
-void Writable() { OnConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE); }
+void Writable() { OnConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE, 0); }
 
 struct SendRow {
     const char* name;

@@ -14,21 +14,32 @@
 #include <thread>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/private_messages.h"
 #include "app/win32/main_window.h"
 #include "app/win32/shell_parts.h"
 #include "console/history.h"
 #include "console/win32/console_win32.h"
+#include "fakes/reset_core.h"
 #include "net/alerts.h"
 #include "net/connection.h"
 #include "net/connection_state.h"
 #include "net/incoming.h"
-#include "popup/popup.h"
 #include "res/resource.h"
+#include "seams/popups.h"
 #include "settings/settings.h"
 
 namespace {
+
+// A peer of the test's own for the server started in the test process;
+// its reads do not block.
+SOCKET PeerOnLoopback() {
+    SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {AF_INET, htons(6374), {{{127, 0, 0, 1}}}, {}};
+    EXPECT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    u_long nonBlocking = 1;
+    ioctlsocket(peer, FIONBIO, &nonBlocking);
+    return peer;
+}
 
 void Pump(DWORD milliseconds) {
     MSG message;
@@ -367,6 +378,7 @@ TEST_F(ShellTest, MenusAndToolbarFollowEveryTransitionAndTheButtonsHaveTooltips)
     const std::string server = "~&Connect to...,&Stop Server,&Exit," + view;
     const std::string gray = "~&Send Popup..., | &Hide,~&Send Popup...,&Options...,&About,&Quit, | ";
     const std::string greeted = "&Send Popup..., | &Hide,&Send Popup...,&Options...,&About,&Quit, | ";
+    SOCKET peer = INVALID_SOCKET;
     const struct { std::function<void()> act; std::string controls; } rows[] = {
         {[] {}, idle + gray + "101001"},
         {[] { Command(IDM_START_SERVER); }, server + gray + "000101"},
@@ -374,16 +386,24 @@ TEST_F(ShellTest, MenusAndToolbarFollowEveryTransitionAndTheButtonsHaveTooltips)
         {[] { Command(IDT_STOP_SERVER); }, idle + gray + "101001"},
         {[] { ConnectTo(UNKNOWN_HOST); }, "&Disconnect,~&Start Server,&Exit," + view + gray + "010001"},
         {[] { Command(IDM_DISCONNECT); }, idle + gray + "101001"},
-        {[] { DispatchIncoming("\x02\x20Zed"); }, idle + greeted + "101011"},
-        {[] { Command(IDM_ALWAYS_ON_TOP); }, "&Connect to...,&Start Server,&Exit, | &Clear History,+&Always on top,"
-                                             "+&Show Toolbar,&Options..., | " + greeted + "101011"},
+        {[&peer] {
+             Command(IDM_START_SERVER);
+             peer = PeerOnLoopback();
+             send(peer, "\x02\x20Zed\x0C\x0D\0\0\0\0", 10, 0);  // its greeting
+             Pump(300);
+         },
+         server + greeted + "000111"},
+        {[] { Command(IDM_ALWAYS_ON_TOP); }, "~&Connect to...,&Stop Server,&Exit, | &Clear History,+&Always on top,"
+                                             "+&Show Toolbar,&Options..., | " + greeted + "000111"},
         {[] { Command(IDM_ALWAYS_ON_TOP), Command(IDM_SHOW_TOOLBAR); },
-         "&Connect to...,&Start Server,&Exit, | &Clear History,&Always on top,&Show Toolbar,&Options..., | " + greeted},
+         "~&Connect to...,&Stop Server,&Exit, | &Clear History,&Always on top,&Show Toolbar,&Options..., | " +
+             greeted},
     };
     for (const auto& row : rows) {
         row.act();
         EXPECT_EQ(Controls(), row.controls);
     }
+    closesocket(peer);
     ExpectLaidOut(false);
     Command(IDM_SHOW_TOOLBAR);
     const char* const tips[] = {"Connect", "Disconnect", "Start Server", "Stop Server", "Send Popup...", "Help"};
@@ -487,12 +507,8 @@ TEST_F(ShellTest, OptionsShowTheStoreAndOnlyOkStoresWhatWasEntered) {
 
 TEST_F(ShellTest, SendWindowPutsAllItHoldsOnTheWire) {
     ASSERT_TRUE(Start());
-    Command(IDM_START_SERVER);  // for a peer of the test's own on 127.0.0.1
-    SOCKET peer = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {AF_INET, htons(6374), {{{127, 0, 0, 1}}}, {}};
-    ASSERT_EQ(connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    u_long nonBlocking = 1;
-    ioctlsocket(peer, FIONBIO, &nonBlocking);
+    Command(IDM_START_SERVER);
+    SOCKET peer = PeerOnLoopback();
     auto received = [peer] {  // all that has come after a moment of messages
         Pump(300);
         char block[600];

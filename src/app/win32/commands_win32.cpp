@@ -8,7 +8,7 @@
 #include "console/history.h"
 #include "net/connection.h"
 #include "net/win32/connect_dialog_win32.h"
-#include "popup/popup.h"
+#include "popup/win32/popup_win32.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 #include "settings/win32/options_win32.h"

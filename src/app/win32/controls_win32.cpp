@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "app/controls.h"
 #include "app/win32/main_window.h"
 #include "app/win32/shell_parts.h"
+#include "seams/controls.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
 #include "app/private_messages.h"
 #include "app/win32/shell_parts.h"
 #include "app/window_rules.h"
 #include "console/win32/console_win32.h"
 #include "net/alerts.h"
 #include "net/connection.h"
+#include "net/control_states.h"
 #include "res/resource.h"
 #include "settings/settings.h"
 
@@ -155,6 +155,7 @@ void InitMainWindow(HWND window) {
     GetClientRect(window, &client);
     const int inputHeight = ScaledForDpi(INPUT_LINE_HEIGHT, windowDpi);
     if (!CreateInputLine(window, client.left, client.bottom - inputHeight, client.right, inputHeight)) {
+        // The wording, "be be" included, is the program's own: kept.
         ShowOwnedError(window, "Unable to create input text field! You will be be able to type messages");
     }
     if (!CreateHistoryPane(window, client.left, client.top, client.right,
@@ -182,10 +183,11 @@ void InitMainWindow(HWND window) {
 
     RequestLayout();
 
-    EnableMenuItem(GetMenu(window), IDM_SEND_POPUP, MF_BYCOMMAND | MF_GRAYED);
-    EnableMenuItem(trayMenu, IDM_TRAY_SEND_POPUP, MF_BYCOMMAND | MF_GRAYED);
+    ApplyControlStates();
     if (inputLine) SetFocus(inputLine);
 }
+
+namespace {
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -196,16 +198,19 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_NOTIFY: return OnNotify(lParam);
     case WM_DPICHANGED: return OnDpiChanged(wParam, lParam);
     case WM_COMMAND: RouteCommand(LOWORD(wParam)); return 0;
-    case WM_LISTEN_EVENT:
-        return OnListenEvent(static_cast<SocketHandle>(wParam), static_cast<uint32_t>(lParam));
+    // WinSock packs the event into the low word and the error into the high
+    // word (WSAGETSELECTEVENT, WSAGETSELECTERROR, WSAGETASYNCERROR).
+    case WM_LISTEN_EVENT: OnListenEvent(static_cast<SocketHandle>(wParam), LOWORD(lParam), HIWORD(lParam)); return 0;
     case WM_CONN_EVENT:
-        return OnConnectionEvent(static_cast<SocketHandle>(wParam), static_cast<uint32_t>(lParam));
-    case WM_RESOLVE_DONE:
-        return OnResolveDone(static_cast<uintptr_t>(wParam), static_cast<uint32_t>(lParam));
+        OnConnectionEvent(static_cast<SocketHandle>(wParam), LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_RESOLVE_DONE: OnResolveDone(static_cast<uintptr_t>(wParam), HIWORD(lParam)); return 0;
     case WM_TRAY_NOTIFY: OnTrayNotify(lParam); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }
+
+}  // namespace
 
 bool StartMainWindow(HINSTANCE instance, int* exitCode) {
     appInstance = instance;

@@ -28,8 +28,6 @@ int RunMessageLoop();
 
 void InitMainWindow(HWND window);
 
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
 // Asks for a new layout the way every part of the program does: WM_SIZE
 // with the current client size.
 void RequestLayout();

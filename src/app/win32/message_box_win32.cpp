@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "app/message_box.h"
 #include "app/win32/main_window.h"
+#include "seams/message_box.h"
 
 void ShowErrorBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
 

@@ -1,13 +1,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/controls.h"
 #include "app/toolbar_rules.h"
 #include "app/win32/main_window.h"
-#include "app/window_rules.h"
 #include "app/win32/shell_parts.h"
+#include "app/window_rules.h"
 #include "common/text.h"
-#include "net/connection_state.h"
+#include "net/control_states.h"
 #include "res/resource.h"
 
 HWND toolbarWindow = nullptr;
@@ -101,8 +100,7 @@ HWND CreateToolbar() {
     toolbarWindow = toolbar;
     toolbarImages = images;
 
-    ButtonStates states = ButtonStatesForRole(connectionState.role);
-    for (int i = 0; i < TOOLBAR_BUTTON_COUNT; ++i) SetButtonEnabled(IDT_CONNECT + i, states.on[i]);
+    ApplyCreatedToolbarStates();
 
     ShowWindow(toolbarWindow, SW_SHOW);
     toolbarTooltip = reinterpret_cast<HWND>(SendMessageA(toolbarWindow, TB_GETTOOLTIPS, 0, 0));

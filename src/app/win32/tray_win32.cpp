@@ -4,8 +4,8 @@
 #include "app/private_messages.h"
 #include "app/tray_rules.h"
 #include "app/win32/main_window.h"
-#include "app/window_rules.h"
 #include "app/win32/shell_parts.h"
+#include "app/window_rules.h"
 #include "common/text.h"
 #include "res/resource.h"
 
@@ -38,6 +38,7 @@ bool AddTrayIcon() {
     trayIcon.uCallbackMessage = WM_TRAY_NOTIFY;
     // The notification area draws at the desktop's DPI.
     trayIcon.hIcon = IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, DpiOf(nullptr)));
+    // The tip has said "Norrik 1.00" whatever the version: kept.
     CopyText(trayIcon.szTip, "Norrik 1.00");
     return Shell_NotifyIconA(NIM_ADD, &trayIcon) != FALSE;
 }

@@ -2,10 +2,10 @@
 
 #include <string>
 
+#include "app/interpreter.h"
 #include "common/text.h"
-#include "console/history_pane.h"
-#include "console/input_line.h"
-#include "console/interpreter.h"
+#include "seams/history_pane.h"
+#include "seams/input_line.h"
 
 HWND historyPane = nullptr;
 HWND inputLine = nullptr;
@@ -35,6 +35,18 @@ LRESULT CallHistoryPane(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CALLBACK HistoryFlushTick(HWND, UINT, UINT_PTR, DWORD) { FlushHistoryPane(); }
+
+LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Modifiers are not consulted: Shift+Enter and the keypad's Enter act
+    // as Enter, and a carriage return that comes without one (Ctrl+M) is
+    // simply dropped.
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        HandleInputLine();
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == '\r') return 0;
+    return CallWindowProcA(previousInputLineProc, window, message, wParam, lParam);
+}
 
 LRESULT CALLBACK HistoryPaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Whoever reads, paints or scrolls the pane sees every line appended so
@@ -90,18 +102,6 @@ HWND CreateInputLine(HWND parent, int x, int y, int width, int height) {
     previousInputLineProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(inputLine, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputLineProc)));
     return inputLine;
-}
-
-LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // Modifiers are not consulted: Shift+Enter and the keypad's Enter act
-    // as Enter, and a carriage return that comes without one (Ctrl+M) is
-    // simply dropped.
-    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-        HandleInputLine();
-        return 0;
-    }
-    if (message == WM_CHAR && wParam == '\r') return 0;
-    return CallWindowProcA(previousInputLineProc, window, message, wParam, lParam);
 }
 
 bool HistoryPaneExists() { return historyPane != nullptr; }

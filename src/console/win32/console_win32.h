@@ -7,7 +7,6 @@ extern HWND inputLine;
 
 HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height);
 HWND CreateInputLine(HWND parent, int x, int y, int width, int height);
-LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Hands the control every line appended but not shown yet; the second only
 // when the program is idle or the oldest of them has waited long enough.

@@ -7,8 +7,9 @@
 #include <atomic>
 
 #include "app/win32/main_window.h"
-#include "net/alert_api.h"
 #include "net/alerts.h"
+#include "seams/alerts.h"
+#include "seams/timer.h"
 
 namespace {
 

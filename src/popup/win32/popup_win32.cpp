@@ -3,9 +3,11 @@
 #include "app/win32/main_window.h"
 #include "app/window_rules.h"
 #include "net/connection_state.h"
-#include "popup/popup.h"
+#include "net/transfer.h"
 #include "popup/popup_rules.h"
+#include "popup/win32/popup_win32.h"
 #include "res/resource.h"
+#include "seams/popups.h"
 
 // Popup windows are modeless and ownerless: nobody keeps a list of them,
 // they open at the top-left corner and each destroys itself when closed.
@@ -76,20 +78,18 @@ HWND CreatePopupWindow(int templateId, DLGPROC procedure, void (*caption)(char*,
 
 }  // namespace
 
-int OpenSendPopup() {
+void OpenSendPopup() {
     HWND window = CreatePopupWindow(IDD_SEND_POPUP, SendPopupProc, SendPopupCaption);
     if (window) SetFocus(GetDlgItem(window, IDC_POPUP_TEXT));
-    return 1;
 }
 
-int ShowReceivedPopup(const char* text) {
+void ShowReceivedPopup(const char* text) {
     HWND window = CreatePopupWindow(IDD_RECV_POPUP, ReceivedPopupProc, ReceivedPopupCaption);
-    if (!window) return 1;
+    if (!window) return;
     SetDlgItemTextA(window, IDC_POPUP_TEXT, text);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     BringWindowToTop(window);
-    return 1;
 }
 
 int OpenReceivedPopupCount() { return openReceivedPopups; }

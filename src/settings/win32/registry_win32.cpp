@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "settings/registry_store.h"
+#include "seams/settings_store.h"
 
 namespace {
 

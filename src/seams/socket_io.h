@@ -5,7 +5,7 @@
 // forwards to WinSock and SendMessage; the native tests script a fake socket.
 #include <cstdint>
 
-#include "net/connection_state.h"
+#include "seams/sockets.h"
 
 // Offers length bytes to the socket. Returns how many it accepted (0 to
 // length), or -1 when the call failed; LastSocketError() then says why.
@@ -19,8 +19,7 @@ int ReceiveFromSocket(SocketHandle socket, char* buffer, int length);
 // (SOCKET_ERROR_WOULD_BLOCK when the socket cannot take data just now).
 int LastSocketError();
 
-// Hands WM_CONN_EVENT for socket with event in the low word and error 0 to
-// the main window procedure and returns once it has been handled: the
-// procedure runs inside this call, on this thread, and no other message is
-// processed in between.
+// Hands event (error 0) for socket to OnConnectionEvent and returns once it
+// has been handled: the handler runs inside this call, on this thread, and
+// no other event is handled in between.
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event);

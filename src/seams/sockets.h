@@ -1,13 +1,25 @@
 #pragma once
-// What the connection manager needs of WinSock and of the main window's
-// message queue, one call each, with no decisions of their own. The Win32
-// build forwards to WinSock 1.1 and PostMessage; the native tests keep
+// What the connection manager needs of the sockets and of the front end's
+// event queue, one call each, with no decisions of their own. The Win32
+// front end forwards to WinSock 1.1 and PostMessage; the native tests keep
 // scripted sockets, look-ups and a message queue. The error of a failed call
-// is read with LastSocketError() (net/socket_api.h).
+// is read with LastSocketError() (seams/socket_io.h).
 #include <cstddef>
 #include <cstdint>
 
-#include "net/connection_state.h"
+using SocketHandle = intptr_t;
+constexpr SocketHandle NO_SOCKET = -1;
+
+// The notifications the core handles, as plain values with WinSock's
+// numbers; a front end unpacks its platform's own form into an event and an
+// error (WinSock's error numbers, 0 for none) before it calls the core.
+constexpr uint32_t SOCKET_EVENT_READ = 1;      // FD_READ
+constexpr uint32_t SOCKET_EVENT_WRITE = 2;     // FD_WRITE
+constexpr uint32_t SOCKET_EVENT_ACCEPT = 8;    // FD_ACCEPT
+constexpr uint32_t SOCKET_EVENT_CONNECT = 16;  // FD_CONNECT
+constexpr uint32_t SOCKET_EVENT_CLOSE = 32;    // FD_CLOSE
+// The one error the core tells apart.
+constexpr int SOCKET_ERROR_WOULD_BLOCK = 10035;  // WSAEWOULDBLOCK
 
 // Addresses are IPv4 in network byte order, as inet_addr returns them and a
 // host entry holds them; ports are in host byte order.
@@ -35,8 +47,11 @@ SocketHandle OpenStreamSocket();
 // bind to AF_INET, address, port.
 bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port);
 void ListenOnSocket(SocketHandle socket, int backlog);
-// WSAAsyncSelect to the main window: WM_LISTEN_EVENT with FD_ACCEPT, or
-// WM_CONN_EVENT with FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE.
+// From now on the socket's notifications come to OnListenEvent (accept),
+// or to OnConnectionEvent (read, write, connect, close), as WinSock's
+// WSAAsyncSelect delivers them: read again after every read that leaves
+// data, write after connect and accept and again once a send that would
+// have blocked can go on.
 void SelectListenEvents(SocketHandle socket);
 void SelectConnectionEvents(SocketHandle socket);
 // accept asking for no peer address; NO_SOCKET on failure.
@@ -59,10 +74,11 @@ size_t PendingBytes(SocketHandle socket);
 // "255.255.255.255".
 uint32_t ParseDottedAddress(const char* text);
 
-// WSAAsyncGetHostByName for the main window with WM_RESOLVE_DONE. WinSock
-// writes the host entry into buffer later, from another thread, and may
-// read name until then; both must stay valid until WM_RESOLVE_DONE with the
-// returned handle has arrived. 0 when the look-up could not start.
+// Looks name up without waiting for the answer (WSAAsyncGetHostByName),
+// which comes to OnResolveDone with the returned handle. The look-up writes
+// the host entry into buffer later, from another thread, and may read name
+// until then; both must stay valid until that answer has arrived. 0 when
+// the look-up could not start.
 uintptr_t StartHostLookup(const char* name, char* buffer, size_t size);
 void CancelHostLookup(uintptr_t handle);
 // The first IPv4 address of the host entry that a finished look-up wrote
@@ -74,8 +90,8 @@ bool LocalHostName(char* name, size_t size);
 // The first IPv4 address gethostbyname finds for name; false when none.
 bool FirstHostAddress(const char* name, uint32_t* address);
 
-// Posts WM_CONN_EVENT or WM_LISTEN_EVENT to the main window with socket in
-// wParam and event in the low word of lParam, behind every message already
-// queued. False when the message could not be queued.
+// Queues event (error 0) for OnConnectionEvent or OnListenEvent with socket,
+// behind every notification already queued. False when it could not be
+// queued.
 bool PostConnectionEvent(SocketHandle socket, uint32_t event);
 bool PostListenEvent(SocketHandle socket, uint32_t event);

@@ -1,14 +1,14 @@
-#include "console/interpreter.h"
+#include "app/interpreter.h"
 
 #include <cstring>
 
-#include "app/message_box.h"
 #include "common/text.h"
 #include "console/history.h"
-#include "console/input_line.h"
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "net/transfer.h"
+#include "seams/input_line.h"
+#include "seams/message_box.h"
 #include "settings/settings.h"
 
 namespace {
@@ -29,6 +29,7 @@ void ChangeNickname(const char* argument) {
     CopyText(name, argument);
     CopyText(connectionState.myName, name);
     SendControl(CTRL_NICK, name);
+    // "Your are" is how the program has always put it: kept.
     AppendHistory("***Your are now known as ");
     AppendHistory(name);
     AppendHistory(".\r\n");

@@ -1,7 +1,8 @@
 #pragma once
-// The menu items and toolbar buttons that follow the connection, as the core
-// changes them. The Win32 shell forwards each call to the toolbar and the
-// menus; the native tests record the calls in order.
+// The toolbar buttons and menu items that follow the connection. The core
+// decides their states (net/control_states.h) and sets them through these;
+// the Win32 front end forwards each call to the toolbar and the menus, the
+// native tests keep what was set.
 
 enum class MenuOwner { Main, Tray };
 

@@ -5,7 +5,7 @@
 
 #include "app/private_messages.h"
 #include "app/win32/main_window.h"
-#include "net/socket_api.h"
+#include "seams/socket_io.h"
 
 int SendOnSocket(SocketHandle socket, const char* data, int length) {
     int sent = send(static_cast<SOCKET>(socket), data, length, 0);

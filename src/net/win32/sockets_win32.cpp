@@ -8,7 +8,7 @@
 #include "app/private_messages.h"
 #include "app/win32/main_window.h"
 #include "common/text.h"
-#include "net/winsock_api.h"
+#include "seams/sockets.h"
 
 namespace {
 

@@ -1,0 +1,8 @@
+#pragma once
+// The windows (or boxes) that show popup messages which have arrived.
+
+// Opens one new window showing a popup message that has arrived.
+void ShowReceivedPopup(const char* text);
+
+// Received popup windows open now: those not yet closed by the user.
+int OpenReceivedPopupCount();
