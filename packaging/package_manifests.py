@@ -47,7 +47,7 @@ def yaml_text(value):
 def yaml_document(kind, fields):
     """A manifest as YAML: fields are (key, value) pairs, a value is text, a
     list of texts, or a list of dicts of texts."""
-    lines = ["# Made by the release target of Norrik's build; its hashes are those of the files built.",
+    lines = ["# Written by Norrik's release target, for the files it built.",
              "# yaml-language-server: $schema=https://aka.ms/winget-manifest.%s.%s.schema.json" % (kind, WINGET_SCHEMA),
              ""]
     for key, value in fields + [("ManifestType", kind), ("ManifestVersion", WINGET_SCHEMA)]:
