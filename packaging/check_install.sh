@@ -1,11 +1,12 @@
 #!/bin/sh
 # Installs the release under Wine, silently, checks what a user gets, then
 # uninstalls it and checks that it is gone. Usage: check_install.sh WINE-RUN
-# WINEPREFIX RELEASE-DIR NETSH-STANDIN
+# WINEPREFIX RELEASE-DIR NETSH-STANDIN VERSION
 set -eu
 wine_run=$1
 prefix=$2
-setup=$3/norrik-1.9-setup.exe
+version=$5
+setup=$3/norrik-$version-setup.exe
 dir="$prefix/drive_c/Program Files/Norrik"
 menu="$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Norrik"
 fail() { echo "check_install: $*" >&2; exit 1; }
@@ -30,6 +31,12 @@ cmp -s "$dir/norrik.exe" "$(dirname "$wine_run")/bin/norrik.exe" || fail "instal
 [ -f "$menu/Norrik.lnk" ] || fail "no Start menu entry"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Norrik'
 "$wine_run" reg query "$uninstall_key" /v UninstallString >/dev/null || fail "no uninstall entry in the registry"
+# The list of installed programs shows the name and version, which the
+# package managers also match against.
+entry=$("$wine_run" reg query "$uninstall_key" | tr -d '\r')
+for value in "DisplayName REG_SZ Norrik $version" "DisplayVersion REG_SZ $version"; do
+    echo "$entry" | sed 's/^ *//; s/  */ /g' | grep -qxF "$value" || fail "no '$value' in the uninstall entry: $entry"
+done
 
 run_windows "$dir/uninstall.exe" /S || fail "the uninstaller failed"
 # The uninstaller runs on from a copy of itself; give it a bounded while.

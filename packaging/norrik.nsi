@@ -1,12 +1,16 @@
 ; The Windows installer: Program Files, a Start menu folder, an uninstaller
 ; and an inbound firewall rule for the chat port, which the uninstaller
-; takes away again. Built by the "release" target with BIN_DIR, DOC_DIR and
-; OUTFILE defined on the makensis command line.
+; takes away again. Built by the "release" target with BIN_DIR, DOC_DIR,
+; OUTFILE and VERSION (the project's) defined on the makensis command line.
+
+!ifndef VERSION
+    !error "VERSION is not defined: build the installer with the release target"
+!endif
 
 Unicode true
 ; A 64-bit installer, like the program it installs.
 Target amd64-unicode
-Name "Norrik 1.9"
+Name "Norrik ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Norrik"
 RequestExecutionLevel admin
@@ -47,9 +51,9 @@ Section "Norrik"
     nsExec::Exec '"$SYSDIR\netsh.exe" advfirewall firewall add rule name="${FIREWALL_RULE}" dir=in action=allow protocol=TCP localport=6374 program="$INSTDIR\norrik.exe" profile=private,domain'
     Pop $0
 
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Norrik 1.9"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Norrik ${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Velmora Software"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "1.9"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
