@@ -1,7 +1,9 @@
 #pragma once
-// The few registry operations the settings need: one key under the current
-// user, whole values in and out. The Win32 build forwards to the registry
-// API; the native tests use an in-memory store that can refuse writes.
+// The few operations the settings need of their store: one key, whole
+// values in and out. The Win32 front end forwards to the registry API under
+// the current user; the terminal front end keeps a text file; the native
+// tests use an in-memory store that can refuse writes. The store decides
+// nothing: every rule of what a value may hold is the settings' own.
 #include <cstdint>
 #include <string>
 
@@ -15,9 +17,11 @@ enum class RegistryValueType { String, Dword, Other };
 RegistryOpenResult RegistryOpenForRead(const char* subkey, RegistryKey* key);
 bool RegistryOpenForWrite(const char* subkey, RegistryKey* key);
 
-// Reads a whole value as raw bytes. False when the value is missing or
-// cannot be read.
-bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType* type,
+// Reads a whole value as raw bytes, with the type it is stored as. A store
+// that keeps only text reads it as the type wanted (a DWORD from a decimal
+// number, Other when it is none); the registry has types of its own and
+// ignores wanted. False when the value is missing or cannot be read.
+bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType wanted, RegistryValueType* type,
                        std::string* data);
 
 // Strings are stored with their terminating zero. Results are not examined.

@@ -35,7 +35,9 @@ namespace {
 void ReadString(RegistryKey key, const char* name, char* field, size_t readSize) {
     RegistryValueType type;
     std::string data;
-    if (!RegistryReadValue(key, name, &type, &data) || type != RegistryValueType::String) return;
+    if (!RegistryReadValue(key, name, RegistryValueType::String, &type, &data) || type != RegistryValueType::String) {
+        return;
+    }
     // The stored bytes need not carry their zero; stop at the first one.
     std::string text(data.c_str(), strnlen(data.data(), data.size()));
     CopyText(field, readSize, text.c_str());
@@ -45,7 +47,7 @@ void ReadString(RegistryKey key, const char* name, char* field, size_t readSize)
 void ReadDword(RegistryKey key, const char* name, int32_t* field) {
     RegistryValueType type;
     std::string data;
-    if (!RegistryReadValue(key, name, &type, &data)) return;
+    if (!RegistryReadValue(key, name, RegistryValueType::Dword, &type, &data)) return;
     if (type != RegistryValueType::Dword || data.size() != sizeof(uint32_t)) return;
     std::memcpy(field, data.data(), sizeof(uint32_t));
 }

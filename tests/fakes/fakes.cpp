@@ -200,7 +200,7 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     return OpenKey(key), result;
 }
 bool RegistryOpenForWrite(const char*, RegistryKey* key) { return !fake.refuseWrite && OpenKey(key); }
-bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType* type, std::string* data) {
+bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType, RegistryValueType* type, std::string* data) {
     auto found = fake.values.find(name);
     if (found == fake.values.end()) return false;
     std::tie(*type, *data) = found->second;

@@ -246,6 +246,7 @@ const ControlStateRow CONTROL_STATES[] = {
     {"listening", "init, serve", SERVER_C, "---XPH"},
     {"serving a peer", "init, serve, knock", SERVER_C, "---XPH"},
     {"serving a greeted peer", "init, serve, knock, greets Bob", SERVER_GREETED_C, "---XPH"},
+    {"serving the next peer, not greeted yet", "init, serve, knock, greets Bob, closes, knock", SERVER_C, "---XPH"},
 };
 
 TEST(ConnectionTest, ControlStates) {

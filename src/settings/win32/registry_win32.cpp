@@ -36,7 +36,8 @@ bool RegistryOpenForWrite(const char* subkey, RegistryKey* key) {
     return true;
 }
 
-bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType* type, std::string* data) {
+bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType, RegistryValueType* type,
+                       std::string* data) {
     DWORD storedType = 0;
     DWORD size = 0;
     if (RegQueryValueExA(AsHkey(key), name, nullptr, &storedType, nullptr, &size) != ERROR_SUCCESS) return false;
