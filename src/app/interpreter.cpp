@@ -7,6 +7,7 @@
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "net/transfer.h"
+#include "seams/front_end_commands.h"
 #include "seams/input_line.h"
 #include "seams/message_box.h"
 #include "settings/settings.h"
@@ -50,6 +51,7 @@ void ShowHelp(const char*) {
     AppendHistory("/nick NewNickname\t\tChanges your nickname\r\n");
     AppendHistory("/me message goes here\tAction\r\n");
     AppendHistory("/clear\t\t\tClears the history window\r\n");
+    for (const char* const* line = FRONT_END_HELP; *line; ++line) AppendHistory(*line);
     AppendHistory("***End Available Commands\r\n");
 }
 
@@ -95,6 +97,7 @@ bool RunCommand(const char* line) {
         entry.run(ArgumentFrom(line, entry.argumentFrom));
         return true;
     }
+    if (RunFrontEndCommand(line)) return true;
     AppendHistory("Error: Unknown Command.  Type /help for a list of available commands.\r\n");
     return true;
 }

@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "seams/alerts.h"
 #include "seams/controls.h"
+#include "seams/front_end_commands.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
 #include "seams/message_box.h"
@@ -169,6 +170,9 @@ void HistoryPaneSetText(const char* text) { fake.history = text, fake.selectionS
 size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, fake.input.c_str()); }
 void ClearInputLine() { fake.input.clear(); }
 void FocusInputLine() { fake.inputFocused = true; }
+
+bool RunFrontEndCommand(const char*) { return false; }
+const char* const FRONT_END_HELP[] = {nullptr};
 
 void ShowErrorBox(const char* text) { fake.boxes.push_back(std::string("icon: ") + text); }
 void ShowPlainBox(const char* text) { fake.boxes.push_back(std::string("plain: ") + text); }

@@ -1,0 +1,3 @@
+#include "app/term/view.h"
+
+TermView termView;

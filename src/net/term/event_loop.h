@@ -1,0 +1,29 @@
+#pragma once
+// The terminal front end's event loop: poll(2) over the sockets the core
+// selected, the pipe by which look-ups and signals wake it, and the
+// descriptors the screen watches. It turns what poll reports into the
+// notifications the core relies on, with WinSock's rules (seams/sockets.h):
+// read again after every read that leaves data, write after connect and
+// accept and again once a send that would have blocked can go on, accept
+// again only after an accept, close once the peer's bytes have been read.
+// It never wakes on a timer of its own.
+
+// Waits until something happens, or timeoutMs pass (-1: no limit), then
+// hands every notification that is due to the core, one at a time, and
+// runs the handler of every watched descriptor that has input (of every
+// one after a signal interrupted the wait).
+void RunEventLoopOnce(int timeoutMs);
+
+// onInput runs when fd has input; one handler per descriptor.
+void WatchDescriptor(int fd, void (*onInput)());
+
+// Makes the loop return from its wait. Safe in a signal handler and from
+// another thread.
+void WakeEventLoop();
+
+// The errno of the last connect that failed, as the system reported it, for
+// messages that name it in words; 0 when none has failed.
+int LastConnectErrno();
+
+// Notifications waiting to be handed to the core.
+bool EventsQueued();
