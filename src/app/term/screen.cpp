@@ -103,16 +103,14 @@ void DrawBox(int offset, const std::string& caption, const std::string& text, co
     const int top = std::max(1, std::min((LINES - height) / 2 + offset, LINES - height - 1));
     const int left = std::max(0, std::min((COLS - width) / 2 + offset * 2, COLS - width));
     for (int row = 0; row < height; ++row) mvhline(top + row, left, ' ', width);
-    mvaddch(top, left, ACS_ULCORNER);
-    mvhline(top, left + 1, ACS_HLINE, width - 2);
-    mvaddch(top, left + width - 1, ACS_URCORNER);
-    for (int row = 1; row < height - 1; ++row) {
-        mvaddch(top + row, left, ACS_VLINE);
-        mvaddch(top + row, left + width - 1, ACS_VLINE);
+    // Plain characters for the frame: they look the same in every terminal,
+    // locale and multiplexer.
+    mvhline(top, left, '-', width);
+    mvhline(top + height - 1, left, '-', width);
+    for (int row = 0; row < height; ++row) {
+        mvaddch(top + row, left, row == 0 || row == height - 1 ? '+' : '|');
+        mvaddch(top + row, left + width - 1, row == 0 || row == height - 1 ? '+' : '|');
     }
-    mvaddch(top + height - 1, left, ACS_LLCORNER);
-    mvhline(top + height - 1, left + 1, ACS_HLINE, width - 2);
-    mvaddch(top + height - 1, left + width - 1, ACS_LRCORNER);
     attron(A_BOLD);
     DrawText(top, left + 2, " " + Printable(caption) + " ", width - 4);
     attroff(A_BOLD);
@@ -333,6 +331,8 @@ int RunScreen(const Arguments& arguments) {
     std::setlocale(LC_ALL, "");
     initscr();
     raw();
+    // Enter arrives as a carriage return, apart from Ctrl+J.
+    nonl();
     noecho();
     keypad(stdscr, TRUE);
     nodelay(stdscr, TRUE);
