@@ -1,0 +1,104 @@
+#!/usr/bin/env python3
+"""The terminal program's screen in a real terminal (tmux), with a raw peer
+of the test's own on 127.0.0.1: what the screen shows and what goes on the
+wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
+import os
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+NORRIK = sys.argv[1]
+SERVER = "screen-test-%d" % os.getpid()
+WAIT = 5.0
+
+
+def tmux(*args):
+    return subprocess.run(["tmux", "-L", SERVER] + list(args), capture_output=True, text=True,
+                          timeout=WAIT).stdout
+
+
+def screen():
+    return tmux("capture-pane", "-p", "-t", "t")
+
+
+def wait_for(part):
+    end = time.time() + WAIT
+    while time.time() < end:
+        shown = screen()
+        if part in shown:
+            return shown
+        time.sleep(0.05)
+    raise AssertionError("the screen never showed %r:\n%s" % (part, screen()))
+
+
+def message(code, text):
+    data = (bytes([2, code]) if code else b"\x01") + text + b"\x0c\x0d"
+    return data + b"\0" * (-len(data) % 10)
+
+
+def read(peer, count):
+    data = b""
+    end = time.time() + WAIT
+    while len(data) < count and time.time() < end:
+        try:
+            block = peer.recv(count - len(data))
+        except socket.timeout:
+            continue
+        if not block:
+            break
+        data += block
+    return data
+
+
+def main():
+    if subprocess.run(["sh", "-c", "command -v tmux"], capture_output=True).returncode != 0:
+        print("skipped: tmux is not installed")
+        return 77
+    home = tempfile.mkdtemp()
+    os.makedirs(home + "/.config/norrik")
+    with open(home + "/.config/norrik/settings.ini", "w") as settings:
+        settings.write("Nickname=Tux\n")
+    tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", "80", "-y", "24",
+         "env HOME=%s TERM=xterm-256color %s --server" % (home, NORRIK))
+    try:
+        wait_for("***Your IP number is: ")
+        peer = socket.create_connection(("127.0.0.1", 6374), timeout=WAIT)
+        peer.settimeout(0.2)
+        assert read(peer, 20) == message(0x20, b"Tux"), "the greeting"
+        # A peer's escape sequence is shown, not obeyed.
+        peer.sendall(message(0x20, b"Anna") + message(0, b"hi\x1b[2J\tthere"))
+        shown = wait_for("<Anna> hi?[2J   there")
+        assert shown.splitlines()[0].startswith(" Norrik 1.9 | connected to Anna"), shown
+
+        peer.sendall(message(0x10, b"Lunch?\r\nAt noon?"))
+        shown = wait_for("Popup message from Anna")
+        assert "| Lunch?" in shown and "| At noon?" in shown and "r: reply   Esc: close" in shown, shown
+        tmux("send-keys", "-t", "t", "r")
+        wait_for("Send popup message to Anna")
+        tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
+        assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
+        tmux("send-keys", "-t", "t", "Escape", "hello there", "Enter")
+        assert read(peer, 20) == message(0, b"hello there"), "the chat line"
+        wait_for("<Tux> hello there")
+
+        # Smaller: laid out again, the status on top, the input line at the
+        # bottom, the newest line just above it; Up recalls the last line.
+        tmux("resize-window", "-t", "t", "-x", "40", "-y", "10")
+        tmux("send-keys", "-t", "t", "Up")
+        lines = wait_for("> hello there").splitlines()
+        assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
+        assert lines[8] == "<Tux> hello there" and lines[9].startswith("> hello there"), lines
+
+        tmux("send-keys", "-t", "t", "C-c")
+        assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"
+        assert read(peer, 1) == b"", "the close"
+    finally:
+        tmux("kill-server")
+    print("screen test passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
