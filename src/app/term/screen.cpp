@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,7 @@ constexpr int KEY_CTRL_E = 5;
 constexpr int KEY_CTRL_H = 8;
 constexpr int KEY_CTRL_L = 12;
 constexpr int BOX_WIDTH = 60;
+constexpr int DRAW_INTERVAL_MS = 30;
 
 bool leaving = false;
 int scrollBack = 0;  // rows of history scrolled back from the newest
@@ -350,9 +352,21 @@ int RunScreen(const Arguments& arguments) {
     if (!arguments.host.empty()) ConnectCommand(arguments.host.c_str());
 
     WatchDescriptor(STDIN_FILENO, OnKeys);
+    // A peer that floods the program keeps the loop busy: the screen is
+    // drawn again at most every DRAW_INTERVAL_MS meanwhile, and as soon as
+    // the loop has waited that long for nothing. Idle, it waits for good.
+    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::milliseconds(DRAW_INTERVAL_MS);
+    auto lastDraw = Clock::now() - interval;
+    bool quiet = true;
     while (!leaving) {
-        if (termView.changed) Draw();
-        RunEventLoopOnce(-1);
+        if (termView.changed && (quiet || Clock::now() - lastDraw >= interval)) {
+            Draw();
+            lastDraw = Clock::now();
+        }
+        const auto waited = Clock::now();
+        RunEventLoopOnce(termView.changed ? DRAW_INTERVAL_MS : -1);
+        quiet = Clock::now() - waited >= interval;
     }
     // As the Windows program's exit: the quit message to a connected peer.
     ShutdownNetwork();
