@@ -14,6 +14,10 @@ Name "Norrik ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\Norrik"
 RequestExecutionLevel admin
+; Its pages sharp at any display scale, as the program's windows are, and
+; Windows 7 to 11 named in its manifest, as in the program's.
+ManifestDPIAware true
+ManifestSupportedOS all
 SetCompressor /SOLID lzma
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Norrik"
