@@ -23,11 +23,12 @@ def screen():
     return tmux("capture-pane", "-p", "-t", "t")
 
 
-def wait_for(part):
+def wait_for(part, shows=None):
+    """The screen once it shows part (or once shows(screen) holds)."""
     end = time.time() + WAIT
     while time.time() < end:
         shown = screen()
-        if part in shown:
+        if (shows(shown) if shows else part in shown):
             return shown
         time.sleep(0.05)
     raise AssertionError("the screen never showed %r:\n%s" % (part, screen()))
@@ -87,7 +88,8 @@ def main():
         # bottom, the newest line just above it; Up recalls the last line.
         tmux("resize-window", "-t", "t", "-x", "40", "-y", "10")
         tmux("send-keys", "-t", "t", "Up")
-        lines = wait_for("> hello there").splitlines()
+        lines = wait_for("> hello there on the input line",
+                         lambda shown: shown.splitlines()[-1:] == ["> hello there"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
         assert lines[8] == "<Tux> hello there" and lines[9].startswith("> hello there"), lines
 
