@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,7 +43,8 @@ constexpr int KEY_CTRL_L = 12;
 constexpr int BOX_WIDTH = 60;
 constexpr int DRAW_INTERVAL_MS = 30;
 
-bool leaving = false;
+// Set by /exit, Ctrl+C, and the signals that ask a program to end.
+volatile std::sig_atomic_t leaving = 0;
 int scrollBack = 0;  // rows of history scrolled back from the newest
 bool titleMarkedShown = false;
 std::string localAddress;
@@ -52,7 +54,14 @@ bool composing = false;
 std::string composeText;
 std::string composeCaption;
 
-void Leave() { leaving = true; }
+void Leave() { leaving = 1; }
+
+// A terminal closed (SIGHUP) or a polite kill (SIGTERM) leaves as /exit
+// does: the quit message to a connected peer, and the terminal put back.
+void LeaveOnSignal(int) {
+    leaving = 1;
+    WakeEventLoop();
+}
 
 // ------------------------------------------------------------- commands
 
@@ -352,6 +361,8 @@ int RunScreen(const Arguments& arguments) {
     if (!arguments.host.empty()) ConnectCommand(arguments.host.c_str());
 
     WatchDescriptor(STDIN_FILENO, OnKeys);
+    std::signal(SIGTERM, LeaveOnSignal);
+    std::signal(SIGHUP, LeaveOnSignal);
     // A peer that floods the program keeps the loop busy: the screen is
     // drawn again at most every DRAW_INTERVAL_MS meanwhile, and as soon as
     // the loop has waited that long for nothing. Idle, it waits for good.
