@@ -180,7 +180,9 @@ INSTANTIATE_TEST_SUITE_P(Rows, TermConnect,
                          ::testing::Values(C{"127.0.0.1", REFUSED}, C{"localhost", REFUSED},
                                            C{"nosuchhost.invalid", "***Error: Unable to resolve address!\r\n"}));
 
-enum class Peer { None, Reads };
+// ClosesUnreadAtTheEnd waits for our end to close first.
+enum class Peer { None, Reads, ClosesAtOnce, ClosesUnreadAtTheEnd };
+const std::string UNREAD = "127.0.0.1:6374 closed the connection before the message was delivered";
 
 struct SendRow {
     std::vector<std::string> arguments;
@@ -195,6 +197,8 @@ const SendRow SEND_ROWS[] = {
      Control(CTRL_HELLO, "anna") + Chat("Build green") + LEAVING, ""},
     {{"send", "--popup", "127.0.0.1", "Build 1432\r\nis green"}, Peer::Reads, 0,
      OUR_HELLO + Control(CTRL_POPUP, "Build 1432\r\nis green") + LEAVING, ""},
+    {{"send", "127.0.0.1", "hi"}, Peer::ClosesAtOnce, 1, "", UNREAD},
+    {{"send", "127.0.0.1", "hi"}, Peer::ClosesUnreadAtTheEnd, 1, "", UNREAD},
     {{"send", "127.0.0.1", "hi"}, Peer::None, 1, "", "cannot connect to 127.0.0.1:6374: Connection refused"},
     {{"send", "nosuchhost.invalid", "hi"}, Peer::None, 1, "", "cannot resolve nosuchhost.invalid"},
 };
@@ -213,6 +217,8 @@ TEST_P(TermSend, DeliversOrSaysWhyNot) {
         if (listener < 0 || poll(&p, 1, 5000) != 1) return;
         int fd = accept(listener, nullptr, nullptr);
         if (row.peer == Peer::Reads) received = Receive(fd, SIZE_MAX, 5000);
+        pollfd end = {fd, POLLRDHUP, 0};
+        if (row.peer == Peer::ClosesUnreadAtTheEnd) poll(&end, 1, 5000);
         close(fd);
     });
     const Arguments arguments = ParseArguments(row.arguments);

@@ -131,11 +131,18 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
         return 1;
     }
     // Our end is done: the peer reads the rest, sees the end and closes its
-    // own, and then ours closes without discarding anything it sent.
-    shutdown(static_cast<int>(cs.connSocket), SHUT_WR);
+    // own, and then ours closes without discarding anything it sent. A peer
+    // that closed with our bytes unread has reset the connection, before our
+    // end is shut (which then fails) or after: the message did not reach it.
+    const bool shut = shutdown(static_cast<int>(cs.connSocket), SHUT_WR) == 0;
     const Clock::time_point closeWait = Clock::now() + std::chrono::milliseconds(PEER_CLOSE_WAIT_MS);
     RunUntil([&] { return cs.clientConnected != 1; }, closeWait < deadline ? closeWait : deadline);
+    const bool reset = !shut || (cs.clientConnected != 1 && LastCloseErrno() != 0);
     connectionState.quitting = 1;
     ShutdownNetwork();
+    if (reset) {
+        *failure = peer + " closed the connection before the message was delivered";
+        return 1;
+    }
     return 0;
 }
