@@ -127,7 +127,7 @@ TEST_P(TermPeer, OurServerShowsWhatARawPeerSends) {
     EXPECT_EQ(Receive(peer, OUR_HELLO.size(), 5000), OUR_HELLO);
     for (size_t at = 0; at < row.sent.size(); at += row.piece) {
         send(peer, row.sent.data() + at, std::min(row.piece, row.sent.size() - at), MSG_NOSIGNAL);
-        RunUntil([] { return PendingBytes(connectionState.connSocket) == 0; });
+        RunUntil([] { return PendingBytes(connectionState.connSocket) == 0; }, 100);
     }
     if (row.closes) shutdown(peer, SHUT_WR);
     RunUntil([&] { return Since().size() >= row.history.size(); });

@@ -72,6 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
                       F{"Beep=yes\n", After("Beep=1\n"), "YourNickName 1"},
                       F{"Beep=99999999999\n", After("Beep=1\n"), "YourNickName 1"},
                       F{"Beep=\n", After("Beep=1\n"), "YourNickName 1"}, F{"Beep=-1\n", After("Beep=1\n"), "YourNickName 1"},
+                      F{"Beep=4294967296\n", After("Beep=1\n"), "YourNickName 1"},
                       F{"Beep=4294967295\n", After("Beep=4294967295\n"), "YourNickName -1"},
                       F{"Nickname=abcdefghijklmnopqrstuvwxyz0123456789\n",
                         After("Nickname=abcdefghijklmnopqrstuvwxyz012\n"), "abcdefghijklmnopqrstuvwxyz012 1"},
