@@ -195,8 +195,8 @@ struct SendRow {
 const SendRow SEND_ROWS[] = {
     {{"send", "--nick", "anna", "127.0.0.1", "Build", "green"}, Peer::Reads, 0,
      Control(CTRL_HELLO, "anna") + Chat("Build green") + LEAVING, ""},
-    {{"send", "--popup", "127.0.0.1", "Build 1432\r\nis green"}, Peer::Reads, 0,
-     OUR_HELLO + Control(CTRL_POPUP, "Build 1432\r\nis green") + LEAVING, ""},
+    {{"send", "--popup", "127.0.0.1", "Build 1432\nis green\r\n"}, Peer::Reads, 0,
+     OUR_HELLO + Control(CTRL_POPUP, "Build 1432\r\nis green\r\n") + LEAVING, ""},
     {{"send", "127.0.0.1", "hi"}, Peer::ClosesAtOnce, 1, "", UNREAD},
     {{"send", "127.0.0.1", "hi"}, Peer::ClosesUnreadAtTheEnd, 1, "", UNREAD},
     {{"send", "127.0.0.1", "hi"}, Peer::None, 1, "", "cannot connect to 127.0.0.1:6374: Connection refused"},

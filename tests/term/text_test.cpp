@@ -146,6 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
                       R{false, "", std::string("a\0b", 3), "the text holds a zero byte, which no message can carry"},
                       R{true, "", "", "a popup message cannot be empty"},
                       R{true, "", A501, "the popup message is 501 characters; it takes at most 500"},
+                      R{true, "", A300 + "\r\n" + std::string(198, 'a'), ""},
+                      R{true, "", A300 + "\n" + std::string(198, 'a'), ""},
+                      R{true, "", A300 + "\n" + std::string(199, 'a'), "the popup message is 501 characters; it takes at most 500"},
                       R{false, std::string(29, 'n'), "hi", ""},
                       R{false, std::string(30, 'n'), "hi", "the nickname is 30 characters; it takes at most 29"}));
 

@@ -54,6 +54,18 @@ HandOver HandOverMessage(Clock::time_point deadline) {
     }
 }
 
+// A popup's line breaks as the send window makes them, "\r\n", whatever
+// line ends the script gave: the receiving window breaks lines only there,
+// and counts both bytes against the limit.
+std::string PopupText(const std::string& text) {
+    std::string popup;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) popup += '\r';
+        popup += text[i];
+    }
+    return popup;
+}
+
 }  // namespace
 
 std::string SendTextRefusal(const Arguments& arguments, const std::string& text) {
@@ -64,8 +76,9 @@ std::string SendTextRefusal(const Arguments& arguments, const std::string& text)
     if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
     if (arguments.popup) {
         if (text.empty()) return "a popup message cannot be empty";
-        if (text.size() > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
-            return "the popup message is " + std::to_string(text.size()) + " characters; it takes at most " +
+        const size_t length = PopupText(text).size();
+        if (length > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
+            return "the popup message is " + std::to_string(length) + " characters; it takes at most " +
                    std::to_string(POPUP_EDIT_LIMIT);
         }
         return "";
@@ -111,7 +124,7 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
     HandOver outcome = HandOverMessage(deadline);
     if (outcome == HandOver::Done) {
         if (arguments.popup) {
-            SendControl(CTRL_POPUP, text.c_str());
+            SendControl(CTRL_POPUP, PopupText(text).c_str());
         } else {
             SendChatText(text.c_str());
         }
