@@ -149,6 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
                       R{true, "", A300 + "\r\n" + std::string(198, 'a'), ""},
                       R{true, "", A300 + "\n" + std::string(198, 'a'), ""},
                       R{true, "", A300 + "\n" + std::string(199, 'a'), "the popup message is 501 characters; it takes at most 500"},
+                      R{true, "", "page\f\nnext", "the popup message holds a form feed before a line break, which ends a message"},
                       R{false, std::string(29, 'n'), "hi", ""},
                       R{false, std::string(30, 'n'), "hi", "the nickname is 30 characters; it takes at most 29"}));
 

@@ -76,7 +76,13 @@ std::string SendTextRefusal(const Arguments& arguments, const std::string& text)
     if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
     if (arguments.popup) {
         if (text.empty()) return "a popup message cannot be empty";
-        const size_t length = PopupText(text).size();
+        const std::string popup = PopupText(text);
+        // The terminator inside the text would end the message there, and
+        // the peer would take the rest for a message of its own.
+        if (popup.find(MSG_TERMINATOR) != std::string::npos) {
+            return "the popup message holds a form feed before a line break, which ends a message";
+        }
+        const size_t length = popup.size();
         if (length > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
             return "the popup message is " + std::to_string(length) + " characters; it takes at most " +
                    std::to_string(POPUP_EDIT_LIMIT);
