@@ -54,6 +54,18 @@ HandOver HandOverMessage(Clock::time_point deadline) {
     }
 }
 
+// A popup's line breaks as the send window makes them, "\r\n", whatever
+// line ends the script gave: the receiving window breaks lines only there,
+// and counts both bytes against the limit.
+std::string PopupText(const std::string& text) {
+    std::string popup;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) popup += '\r';
+        popup += text[i];
+    }
+    return popup;
+}
+
 }  // namespace
 
 std::string SendTextRefusal(const Arguments& arguments, const std::string& text) {
@@ -64,8 +76,15 @@ std::string SendTextRefusal(const Arguments& arguments, const std::string& text)
     if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
     if (arguments.popup) {
         if (text.empty()) return "a popup message cannot be empty";
-        if (text.size() > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
-            return "the popup message is " + std::to_string(text.size()) + " characters; it takes at most " +
+        const std::string popup = PopupText(text);
+        // The terminator inside the text would end the message there, and
+        // the peer would take the rest for a message of its own.
+        if (popup.find(MSG_TERMINATOR) != std::string::npos) {
+            return "the popup message holds a form feed before a line break, which ends a message";
+        }
+        const size_t length = popup.size();
+        if (length > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
+            return "the popup message is " + std::to_string(length) + " characters; it takes at most " +
                    std::to_string(POPUP_EDIT_LIMIT);
         }
         return "";
@@ -111,7 +130,7 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
     HandOver outcome = HandOverMessage(deadline);
     if (outcome == HandOver::Done) {
         if (arguments.popup) {
-            SendControl(CTRL_POPUP, text.c_str());
+            SendControl(CTRL_POPUP, PopupText(text).c_str());
         } else {
             SendChatText(text.c_str());
         }
@@ -131,11 +150,18 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
         return 1;
     }
     // Our end is done: the peer reads the rest, sees the end and closes its
-    // own, and then ours closes without discarding anything it sent.
-    shutdown(static_cast<int>(cs.connSocket), SHUT_WR);
+    // own, and then ours closes without discarding anything it sent. A peer
+    // that closed with our bytes unread has reset the connection, before our
+    // end is shut (which then fails) or after: the message did not reach it.
+    const bool shut = shutdown(static_cast<int>(cs.connSocket), SHUT_WR) == 0;
     const Clock::time_point closeWait = Clock::now() + std::chrono::milliseconds(PEER_CLOSE_WAIT_MS);
     RunUntil([&] { return cs.clientConnected != 1; }, closeWait < deadline ? closeWait : deadline);
+    const bool reset = !shut || (cs.clientConnected != 1 && LastCloseErrno() != 0);
     connectionState.quitting = 1;
     ShutdownNetwork();
+    if (reset) {
+        *failure = peer + " closed the connection before the message was delivered";
+        return 1;
+    }
     return 0;
 }

@@ -78,6 +78,7 @@ std::map<uintptr_t, std::shared_ptr<LookupJob>> lookupsUnderWay;
 uintptr_t nextLookupHandle = 1;
 int lastError = 0;
 int lastConnectErrno = 0;
+int lastCloseErrno = 0;
 
 // Look-ups that have answered, filled by their threads.
 std::mutex answeredMutex;
@@ -191,6 +192,7 @@ void Notice(int fd, SocketRecord& record, short revents) {
             // the last bytes were read.
             record.closeTold = true;
             int error = PendingError(fd);
+            lastCloseErrno = error;
             Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_CLOSE,
                   error == 0 ? 0 : WinSockErrorOf(error));
         }
@@ -232,6 +234,8 @@ void WakeEventLoop() {
 }
 
 int LastConnectErrno() { return lastConnectErrno; }
+
+int LastCloseErrno() { return lastCloseErrno; }
 
 bool EventsQueued() { return !queue.empty(); }
 

@@ -25,5 +25,10 @@ void WakeEventLoop();
 // messages that name it in words; 0 when none has failed.
 int LastConnectErrno();
 
+// The errno with which the last connection to be told closed ended: 0 for a
+// clean close, ECONNRESET when the peer reset it, as it does when it closes
+// with our bytes unread.
+int LastCloseErrno();
+
 // Notifications waiting to be handed to the core.
 bool EventsQueued();

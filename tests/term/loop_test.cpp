@@ -1,0 +1,235 @@
+// The poll loop on real loopback sockets, driven through the core's public
+// calls, and norrik send against a raw peer: what the user reads in the
+// history and the bytes a peer receives.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/term/send_mode.h"
+#include "app/term/view.h"
+#include "net/connection.h"
+#include "net/protocol.h"
+#include "net/term/event_loop.h"
+#include "net/transfer.h"
+#include "seams/sockets.h"
+#include "settings/settings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Control(uint8_t code, const std::string& text) {
+    std::string message = (code ? std::string("\x02") + static_cast<char>(code) : "\x01") + text + "\x0C\x0D";
+    return message + std::string((WIRE_BLOCK - message.size() % WIRE_BLOCK) % WIRE_BLOCK, '\0');
+}
+std::string Chat(const std::string& text) { return Control(0, text); }
+const std::string OUR_HELLO = Control(CTRL_HELLO, "YourNickName");
+const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
+
+// Runs the loop until done() holds; false after ms.
+template <typename Done>
+bool RunUntil(Done done, int ms = 5000) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (Clock::now() >= end) return false;
+        RunEventLoopOnce(10);
+    }
+    return true;
+}
+
+const sockaddr_in PORT = [] {
+    sockaddr_in where = {};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(CHAT_PORT);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return where;
+}();
+const sockaddr* const AT = reinterpret_cast<const sockaddr*>(&PORT);
+
+// The test's own end: a reused port, and no Nagle, so that each piece it
+// sends travels alone. A listener on 6374 when asked.
+int RawSocket(bool listening, int receiveBuffer = 0) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0), on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (receiveBuffer) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    EXPECT_TRUE(!listening || (bind(fd, AT, sizeof PORT) | listen(fd, 1)) == 0) << "port 6374 taken";
+    return fd;
+}
+
+// What fd brings within ms, until it closes or want bytes came.
+std::string Receive(int fd, size_t want, int ms) {
+    std::string got;
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    char block[4096];
+    for (pollfd p = {fd, POLLIN, 0}; got.size() < want && Clock::now() < end;) {
+        if (poll(&p, 1, 10) <= 0) continue;
+        ssize_t n = recv(fd, block, sizeof block, 0);
+        if (n <= 0) break;
+        got.append(block, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+class TermLoop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDefaultSettings(chatSettings);
+        ResetConnectionState();
+        termView = TermView();
+        ASSERT_TRUE(InitNetwork());
+    }
+    void TearDown() override {
+        ShutdownNetwork();
+        RunUntil([] { return !EventsQueued(); }, 500);
+        for (int fd : raw) close(fd);
+    }
+    // The history written since the last mark.
+    std::string Since() const { return termView.history.substr(mark); }
+    std::vector<int> raw;
+    size_t mark = 0;
+};
+
+struct PeerRow {
+    size_t piece;  // the peer's bytes go out in pieces of this size
+    std::string sent;
+    bool closes;
+    std::string history;
+};
+
+const std::string ANNA = Control(CTRL_HELLO, "Anna"), GREETED = "*** You are connected to Anna.\r\n";
+const PeerRow PEER_ROWS[] = {
+    {1, ANNA + Chat("hi there"), false, GREETED + "<Anna> hi there\r\n"},
+    {3, ANNA + Control(CTRL_ACTION, "waves"), false, GREETED + "*Anna waves.\r\n"},
+    {1, ANNA, true, GREETED + "***Anna has quit(Connection reset)\r\n"},
+    {1000, ANNA + Control(CTRL_QUIT, "gone home"), true, GREETED + "*** Anna has quit(Quit: gone home)\r\n"},
+};
+
+class TermPeer : public TermLoop, public ::testing::WithParamInterface<PeerRow> {};
+
+TEST_P(TermPeer, OurServerShowsWhatARawPeerSends) {
+    const PeerRow& row = GetParam();
+    ASSERT_TRUE(StartServer());
+    mark = termView.history.size();
+    int peer = RawSocket(false);
+    raw.push_back(peer);
+    ASSERT_EQ(connect(peer, AT, sizeof PORT), 0);
+    ASSERT_TRUE(RunUntil([] { return connectionState.serverHasPeer == 1; }));
+    EXPECT_EQ(Receive(peer, OUR_HELLO.size(), 5000), OUR_HELLO);
+    for (size_t at = 0; at < row.sent.size(); at += row.piece) {
+        send(peer, row.sent.data() + at, std::min(row.piece, row.sent.size() - at), MSG_NOSIGNAL);
+        RunUntil([] { return PendingBytes(connectionState.connSocket) == 0; }, 100);
+    }
+    if (row.closes) shutdown(peer, SHUT_WR);
+    RunUntil([&] { return Since().size() >= row.history.size(); });
+    EXPECT_EQ(Since(), row.history);
+    EXPECT_EQ(connectionState.serverHasPeer, row.closes ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TermPeer, ::testing::ValuesIn(PEER_ROWS));
+
+TEST_F(TermLoop, APeerThatStopsReadingGetsEveryByteInOrderOnceItReads) {
+    int listener = RawSocket(true, 4096);
+    raw.push_back(listener);
+    ConnectTo("127.0.0.1");
+    ASSERT_TRUE(RunUntil([] { return connectionState.clientConnected == 1; }));
+    int peer = accept(listener, nullptr, nullptr);
+    raw.push_back(peer);
+    int small = 4096;
+    setsockopt(static_cast<int>(connectionState.connSocket), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    std::string expected = OUR_HELLO;
+    bool blocked = false;
+    for (int i = 0; i < 5000 && !blocked; ++i) {
+        const std::string text = "line " + std::to_string(i) + " " + std::string(250, static_cast<char>('a' + i % 26));
+        SendChatText(text.c_str());
+        expected += Chat(text);
+        blocked = !RunUntil([] { return outgoingBuffer.sendInProgress == 0; }, 200);
+    }
+    ASSERT_TRUE(blocked) << "the sends never had to wait";
+    std::string got;
+    for (const auto end = Clock::now() + std::chrono::seconds(5); got.size() < expected.size() && Clock::now() < end;) {
+        RunEventLoopOnce(5);
+        got += Receive(peer, 1, 5);
+    }
+    EXPECT_EQ(outgoingBuffer.sendInProgress, 0);
+    EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes, or not in order";
+}
+
+// Each row: the host, and the history the attempt writes.
+using C = std::pair<const char*, std::string>;
+class TermConnect : public TermLoop, public ::testing::WithParamInterface<C> {};
+
+TEST_P(TermConnect, AFailedConnectIsTold) {
+    mark = termView.history.size();
+    ASSERT_TRUE(ConnectTo(GetParam().first));
+    EXPECT_TRUE(RunUntil([] { return connectionState.clientConnecting == 0 && connectionState.resolving == 0; }));
+    EXPECT_EQ(Since(), GetParam().second);
+}
+
+const std::string REFUSED = "***Error: Unable to connect\r\n***Last error number is: 10061";
+INSTANTIATE_TEST_SUITE_P(Rows, TermConnect,
+                         ::testing::Values(C{"127.0.0.1", REFUSED}, C{"localhost", REFUSED},
+                                           C{"nosuchhost.invalid", "***Error: Unable to resolve address!\r\n"}));
+
+// ClosesUnreadAtTheEnd waits for our end to close first.
+enum class Peer { None, Reads, ClosesAtOnce, ClosesUnreadAtTheEnd };
+const std::string UNREAD = "127.0.0.1:6374 closed the connection before the message was delivered";
+
+struct SendRow {
+    std::vector<std::string> arguments;
+    Peer peer;
+    int status;
+    std::string received;
+    std::string failure;
+};
+
+const SendRow SEND_ROWS[] = {
+    {{"send", "--nick", "anna", "127.0.0.1", "Build", "green"}, Peer::Reads, 0,
+     Control(CTRL_HELLO, "anna") + Chat("Build green") + LEAVING, ""},
+    {{"send", "--popup", "127.0.0.1", "Build 1432\nis green\r\n"}, Peer::Reads, 0,
+     OUR_HELLO + Control(CTRL_POPUP, "Build 1432\r\nis green\r\n") + LEAVING, ""},
+    {{"send", "127.0.0.1", "hi"}, Peer::ClosesAtOnce, 1, "", UNREAD},
+    {{"send", "127.0.0.1", "hi"}, Peer::ClosesUnreadAtTheEnd, 1, "", UNREAD},
+    {{"send", "127.0.0.1", "hi"}, Peer::None, 1, "", "cannot connect to 127.0.0.1:6374: Connection refused"},
+    {{"send", "nosuchhost.invalid", "hi"}, Peer::None, 1, "", "cannot resolve nosuchhost.invalid"},
+};
+
+class TermSend : public ::testing::TestWithParam<SendRow> {};
+
+TEST_P(TermSend, DeliversOrSaysWhyNot) {
+    const SendRow& row = GetParam();
+    SetDefaultSettings(chatSettings);
+    ResetConnectionState();
+    int listener = row.peer == Peer::None ? -1 : RawSocket(true);
+    std::string received;
+    // The peer runs beside RunSend, which holds this thread until it is done.
+    std::thread peer([&] {
+        pollfd p = {listener, POLLIN, 0};
+        if (listener < 0 || poll(&p, 1, 5000) != 1) return;
+        int fd = accept(listener, nullptr, nullptr);
+        if (row.peer == Peer::Reads) received = Receive(fd, SIZE_MAX, 5000);
+        pollfd end = {fd, POLLRDHUP, 0};
+        if (row.peer == Peer::ClosesUnreadAtTheEnd) poll(&end, 1, 5000);
+        close(fd);
+    });
+    const Arguments arguments = ParseArguments(row.arguments);
+    std::string failure;
+    EXPECT_EQ(RunSend(arguments, arguments.text, &failure), row.status);
+    peer.join();
+    if (listener >= 0) close(listener);
+    EXPECT_EQ(failure, row.failure);
+    EXPECT_TRUE(received == row.received) << received.size() << " bytes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TermSend, ::testing::ValuesIn(SEND_ROWS));
+
+}  // namespace
