@@ -55,6 +55,9 @@ said=$("$work/root/usr/bin/norrik" --version) || fail "the packaged norrik --ver
 page=$work/root/usr/share/man/man1/norrik.1
 [ -f "$page.gz" ] && gzip -dc "$page.gz" >"$page"
 head -n 5 "$page" | grep -qF ".TH NORRIK 1 \"\" \"Norrik $version\"" || fail "the manual page is not of version $version"
+# As man would lay it out, with every warning groff has.
+warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1) || fail "groff cannot lay out the manual page: $warnings"
+[ -z "$warnings" ] || fail "the manual page has warnings: $warnings"
 
 # cmake --install into a prefix of our own: the program in bin/, the page
 # in share/man/man1/.

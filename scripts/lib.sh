@@ -5,11 +5,14 @@ NORRIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 NORRIK_BUILD=${NORRIK_BUILD:-$NORRIK_ROOT/build}
 
 # Debian packages, installed only when missing, so a second run costs nothing.
-NORRIK_BUILD_PACKAGES=(cmake ninja-build g++ python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+# The terminal program needs only the first list.
+NORRIK_TERM_PACKAGES=(cmake ninja-build g++ python3 libncurses-dev)
+NORRIK_BUILD_PACKAGES=("${NORRIK_TERM_PACKAGES[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-multilib)
 NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
 NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
-                      xvfb xauth x11-utils imagemagick nsis p7zip-full iproute2 util-linux)
+                      xvfb xauth x11-utils imagemagick nsis p7zip-full iproute2 util-linux
+                      tmux dpkg-dev file gzip groff-base)
 
 ensure_packages() {
     local missing=() pkg
@@ -33,6 +36,14 @@ configure_and_build_windows() {
         -DCMAKE_BUILD_TYPE=Release -DNORRIK_WINEPREFIX="$NORRIK_BUILD/wineprefix" \
         -DNORRIK_TERMINAL_PROGRAM="$NORRIK_BUILD/native/src/norrik" >/dev/null
     cmake --build "$NORRIK_BUILD/win64" "$@"
+}
+
+# The terminal program as it is shipped: optimised, without sanitizers and
+# without tests but the check of its Debian package.
+configure_and_build_terminal() {
+    cmake -S "$NORRIK_ROOT" -B "$NORRIK_BUILD/term" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DNORRIK_SANITIZE= -DNORRIK_TESTS=OFF >/dev/null
+    cmake --build "$NORRIK_BUILD/term" "$@"
 }
 
 # True when a do-nothing C program built with gcc and the given flags runs
