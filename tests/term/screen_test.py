@@ -80,7 +80,10 @@ def main():
         wait_for("Send popup message to Anna")
         tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
         assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
-        tmux("send-keys", "-t", "t", "Escape", "hello there", "Enter")
+        # A server has no Disconnect: the peer stays.
+        tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
+        wait_for("***/disconnect is not available now")
+        tmux("send-keys", "-t", "t", "hello there", "Enter")
         assert read(peer, 20) == message(0, b"hello there"), "the chat line"
         wait_for("<Tux> hello there")
 

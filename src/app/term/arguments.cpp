@@ -49,6 +49,10 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
             ++at;
             break;
         }
+        if (option == "--help" || option == "-h") {
+            parsed.mode = RunMode::Help;
+            return parsed;
+        }
         if (option == "--popup") {
             parsed.popup = true;
         } else if (option == "--nick" || option == "--timeout") {

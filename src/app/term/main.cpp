@@ -10,7 +10,6 @@
 #include "app/term/screen.h"
 #include "app/term/send_mode.h"
 #include "settings/settings.h"
-#include "settings/term/settings_file.h"
 
 namespace {
 
@@ -37,8 +36,9 @@ int Send(const Arguments& arguments) {
         std::fprintf(stderr, "norrik: %s\n", refusal.c_str());
         return 1;
     }
+    // A settings file that cannot be written does not stop a send, and the
+    // send's one line on standard error stays its outcome's.
     LoadSettings(chatSettings);
-    if (!SettingsFileProblem().empty()) std::fprintf(stderr, "norrik: %s\n", SettingsFileProblem().c_str());
     std::string failure;
     int status = RunSend(arguments, text, &failure);
     if (status != 0) std::fprintf(stderr, "norrik: %s\n", failure.c_str());

@@ -21,9 +21,11 @@
 #include "console/term/input_editor.h"
 #include "net/alerts.h"
 #include "net/connection.h"
+#include "net/control_states.h"
 #include "net/term/event_loop.h"
 #include "net/transfer.h"
 #include "popup/popup_rules.h"
+#include "res/resource.h"
 #include "seams/front_end_commands.h"
 #include "seams/sockets.h"
 #include "settings/settings.h"
@@ -75,11 +77,9 @@ void ConnectCommand(const char* host) {
     ConnectTo(connectionState.hostText);
 }
 
+// As the send window, which opens whether or not a peer is there; Send
+// then says so.
 void OpenCompose() {
-    if (!PeerConnected(connectionState)) {
-        AppendHistory("***Not connected\r\n");
-        return;
-    }
     char caption[POPUP_CAPTION_SIZE];
     SendPopupCaption(caption, sizeof caption, connectionState.peerName);
     composeCaption = caption;
@@ -314,17 +314,25 @@ const char* const FRONT_END_HELP[] = {
 
 bool RunFrontEndCommand(const char* line) {
     const std::string text(line);
+    // The commands that stand for menu items are there when the items are
+    // enabled, by the same table; /connect has checks of its own.
+    const ControlRow& items = ControlRowOf(ControlStateOf(connectionState));
+    auto available = [&](bool enabled) {
+        if (!enabled) AppendHistory(("***" + text + " is not available now\r\n").c_str());
+        return enabled;
+    };
     if (text.compare(0, 9, "/connect ") == 0 || text == "/connect") {
         ConnectCommand(text.size() > 9 ? line + 9 : "");
     } else if (text == "/disconnect") {
-        Disconnect();
+        if (available(items.connectItem == IDM_DISCONNECT && items.connectItemEnabled)) Disconnect();
     } else if (text == "/server") {
+        if (!available(items.serverItem == IDM_START_SERVER && items.serverItemEnabled)) return true;
         StartServer();
         if (connectionState.serverListening == 1 && localAddress.empty()) FindLocalAddress();
     } else if (text == "/stop") {
-        StopServer();
+        if (available(items.serverItem == IDM_STOP_SERVER && items.serverItemEnabled)) StopServer();
     } else if (text == "/send") {
-        OpenCompose();
+        if (available(items.sendPopupItems)) OpenCompose();
     } else if (text == "/exit") {
         Leave();
     } else {
