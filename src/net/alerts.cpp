@@ -24,4 +24,9 @@ void StopTitleFlash() {
     }
 }
 
+void SetWindowActive(bool active) {
+    windowActive = active ? 1 : 0;
+    if (active) StopTitleFlash();
+}
+
 void FlashTick() { FlashTitleBar(true); }

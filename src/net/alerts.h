@@ -19,5 +19,9 @@ void StartTitleFlash(unsigned interval);
 // Stops the timer and restores the title bar, if the timer runs.
 void StopTitleFlash();
 
+// The main window (or the terminal) gains or loses the focus: an active
+// window takes no flash, and one that becomes active stops its flashing.
+void SetWindowActive(bool active);
+
 // One tick of the flash timer: inverts the title bar.
 void FlashTick();

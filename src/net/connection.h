@@ -21,6 +21,12 @@ void Disconnect();
 // host name looked up first. True when a look-up or a connect was started.
 bool ConnectTo(const char* host);
 
+// This machine's first IPv4 address, dotted ("192.168.1.11"), as the
+// server's start line shows it. Null when it was found; otherwise the
+// history line that says which step failed.
+constexpr size_t LOCAL_ADDRESS_SIZE = 16;
+const char* FindLocalAddress(char* dotted, size_t size);
+
 // The notifications selected for the listening socket and the connection
 // socket, and the answer of a host look-up.
 void OnListenEvent(SocketHandle socket, uint32_t event, int error);

@@ -21,27 +21,32 @@ constexpr int LISTEN_BACKLOG = 1;
 ConnectionState& cs = connectionState;
 
 void PrintLocalAddress() {
-    char name[LOCAL_HOST_NAME_SIZE] = "";
-    if (!LocalHostName(name, sizeof name)) {
-        AppendHistory("***Error: Unable to get local host name!(This should not happen)\r\n");
+    char dotted[LOCAL_ADDRESS_SIZE];
+    if (const char* failure = FindLocalAddress(dotted, sizeof dotted)) {
+        AppendHistory(failure);
         return;
     }
-    name[sizeof name - 1] = '\0';
-    uint32_t address = 0;
-    if (!FirstHostAddress(name, &address)) {
-        AppendHistory("***Error: Unable to resolve local host name!\r\n");
-        return;
-    }
-    // Network byte order: the first byte in memory is the first number.
-    unsigned char bytes[4];
-    std::memcpy(bytes, &address, sizeof bytes);
     char line[ADDRESS_LINE_SIZE];
-    std::snprintf(line, sizeof line, "***Your IP number is: %u.%u.%u.%u\r\n", bytes[0], bytes[1], bytes[2],
-                  bytes[3]);
+    std::snprintf(line, sizeof line, "***Your IP number is: %s\r\n", dotted);
     AppendHistory(line);
 }
 
 }  // namespace
+
+const char* FindLocalAddress(char* dotted, size_t size) {
+    char name[LOCAL_HOST_NAME_SIZE] = "";
+    if (!LocalHostName(name, sizeof name)) {
+        return "***Error: Unable to get local host name!(This should not happen)\r\n";
+    }
+    name[sizeof name - 1] = '\0';
+    uint32_t address = 0;
+    if (!FirstHostAddress(name, &address)) return "***Error: Unable to resolve local host name!\r\n";
+    // Network byte order: the first byte in memory is the first number.
+    unsigned char bytes[4];
+    std::memcpy(bytes, &address, sizeof bytes);
+    std::snprintf(dotted, size, "%u.%u.%u.%u", bytes[0], bytes[1], bytes[2], bytes[3]);
+    return nullptr;
+}
 
 bool StartServer() {
     if (cs.winsockStarted == 0) {

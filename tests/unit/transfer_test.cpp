@@ -195,10 +195,11 @@ TEST(IncomingTest, APopupFloodOpensTwentyWindowsTheRestAsLinesAndSoundsOncePerSe
 
 TEST(IncomingTest, TitleFlashRunsOnceAndActivationRestoresTheTitle) {
     Connected();
-    windowActive = 0;
+    SetWindowActive(false);
     PeerSends(Chat("one")), FlashTick(), PeerSends(Chat("two"));
     EXPECT_EQ(fake.timer + (fake.titleInverted ? " inverted" : ""), "100 every 500 ms inverted");
-    StopTitleFlash();  // the window is activated
+    SetWindowActive(true);
+    PeerSends(Chat("three"));  // seen at once: no flash
     EXPECT_EQ(fake.timer + (fake.titleInverted ? " inverted" : ""), "");
 }
 

@@ -1,6 +1,5 @@
 #include "app/term/screen.h"
 
-#include <arpa/inet.h>
 #include <curses.h>
 #include <unistd.h>
 
@@ -27,7 +26,6 @@
 #include "popup/popup_rules.h"
 #include "res/resource.h"
 #include "seams/front_end_commands.h"
-#include "seams/sockets.h"
 #include "settings/settings.h"
 #include "settings/term/settings_file.h"
 
@@ -86,15 +84,6 @@ void OpenCompose() {
     composeText.clear();
     composing = true;
     termView.changed = true;
-}
-
-void FindLocalAddress() {
-    char name[LOCAL_HOST_NAME_SIZE] = "";
-    uint32_t address = 0;
-    if (!LocalHostName(name, sizeof name) || !FirstHostAddress(name, &address)) return;
-    in_addr where;
-    where.s_addr = address;
-    localAddress = inet_ntoa(where);
 }
 
 // ------------------------------------------------------------- drawing
@@ -201,8 +190,7 @@ bool ReadFocusReport() {
     }
     int third = getch();
     if (third == 'I' || third == 'O') {
-        windowActive = third == 'I' ? 1 : 0;
-        if (third == 'I' && flashing == 1) StopTitleFlash();
+        SetWindowActive(third == 'I');
         return true;
     }
     if (third != ERR) ungetch(third);
@@ -328,7 +316,8 @@ bool RunFrontEndCommand(const char* line) {
     } else if (text == "/server") {
         if (!available(items.serverItem == IDM_START_SERVER && items.serverItemEnabled)) return true;
         StartServer();
-        if (connectionState.serverListening == 1 && localAddress.empty()) FindLocalAddress();
+        char dotted[LOCAL_ADDRESS_SIZE];
+        if (connectionState.serverListening == 1 && !FindLocalAddress(dotted, sizeof dotted)) localAddress = dotted;
     } else if (text == "/stop") {
         if (available(items.serverItem == IDM_STOP_SERVER && items.serverItemEnabled)) StopServer();
     } else if (text == "/send") {

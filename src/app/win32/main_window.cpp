@@ -56,13 +56,9 @@ LRESULT OnSize(LPARAM lParam) {
 }
 
 LRESULT OnActivate(WPARAM wParam) {
-    if (LOWORD(wParam) != WA_INACTIVE) {
-        if (flashing == 1) StopTitleFlash();
-        windowActive = 1;
-        if (inputLine) SetFocus(inputLine);
-    } else {
-        windowActive = 0;
-    }
+    const bool active = LOWORD(wParam) != WA_INACTIVE;
+    SetWindowActive(active);
+    if (active && inputLine) SetFocus(inputLine);
     return 0;
 }
 
