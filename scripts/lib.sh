@@ -34,7 +34,7 @@ configure_and_build_windows() {
     cmake -S "$NORRIK_ROOT" -B "$NORRIK_BUILD/win64" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$NORRIK_ROOT/cmake/mingw-w64-x86_64.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DNORRIK_WINEPREFIX="$NORRIK_BUILD/wineprefix" \
-        -DNORRIK_TERMINAL_PROGRAM="$NORRIK_BUILD/native/src/norrik" >/dev/null
+        -DNORRIK_TERMINAL_PROGRAM="$NORRIK_BUILD/native/src/term/norrik" >/dev/null
     cmake --build "$NORRIK_BUILD/win64" "$@"
 }
 

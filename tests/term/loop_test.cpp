@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/term/send_mode.h"
-#include "app/term/view.h"
+#include "term/send_mode.h"
+#include "term/view.h"
 #include "net/connection.h"
 #include "net/protocol.h"
-#include "net/term/event_loop.h"
+#include "term/event_loop.h"
 #include "net/transfer.h"
 #include "seams/sockets.h"
 #include "settings/settings.h"

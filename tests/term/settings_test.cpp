@@ -11,7 +11,7 @@
 #include <tuple>
 
 #include "settings/settings.h"
-#include "settings/term/settings_file.h"
+#include "term/settings_file.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <tuple>
 #include <vector>
 
-#include "app/term/arguments.h"
-#include "app/term/send_mode.h"
-#include "app/term/status_line.h"
-#include "app/term/view.h"
+#include "term/arguments.h"
+#include "term/send_mode.h"
+#include "term/status_line.h"
+#include "term/view.h"
 #include "common/text.h"
-#include "console/term/history_lines.h"
-#include "console/term/input_editor.h"
+#include "term/history_lines.h"
+#include "term/input_editor.h"
 #include "net/connection_state.h"
 
 namespace {

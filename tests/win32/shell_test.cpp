@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/private_messages.h"
-#include "app/win32/main_window.h"
-#include "app/win32/shell_parts.h"
+#include "win32/private_messages.h"
+#include "win32/main_window.h"
+#include "win32/shell_parts.h"
 #include "console/history.h"
-#include "console/win32/console_win32.h"
+#include "win32/console.h"
 #include "fakes/reset_core.h"
 #include "net/alerts.h"
 #include "net/connection.h"

@@ -1,3 +1,0 @@
-#include "app/term/view.h"
-
-TermView termView;

@@ -1,9 +1,0 @@
-#include <windows.h>
-
-#include "app/win32/main_window.h"
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    int exitCode = 0;
-    if (!StartMainWindow(instance, &exitCode)) return exitCode;
-    return RunMessageLoop();
-}

@@ -1,0 +1,45 @@
+// The history pane and the input line of the terminal: text held in the
+// view, which the screen draws.
+#include <algorithm>
+#include <cstring>
+
+#include "term/view.h"
+#include "common/text.h"
+#include "seams/history_pane.h"
+#include "seams/input_line.h"
+
+bool HistoryPaneExists() { return true; }
+
+size_t HistoryPaneTextLength() { return termView.history.size(); }
+
+void HistoryPaneSetSelection(size_t start, size_t end) {
+    termView.selectionStart = std::min(start, termView.history.size());
+    termView.selectionEnd = std::min(std::max(end, termView.selectionStart), termView.history.size());
+}
+
+void HistoryPaneReplaceSelection(const char* text) {
+    termView.history.replace(termView.selectionStart, termView.selectionEnd - termView.selectionStart, text);
+    termView.selectionStart = termView.selectionEnd = termView.selectionStart + std::strlen(text);
+    termView.changed = true;
+}
+
+void HistoryPaneSetText(const char* text) {
+    termView.history = text;
+    termView.selectionStart = termView.selectionEnd = 0;
+    termView.changed = true;
+}
+
+size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
+    return CopyText(buffer, size, from < termView.history.size() ? termView.history.c_str() + from : "");
+}
+
+size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, termView.input.c_str()); }
+
+void ClearInputLine() {
+    termView.input.clear();
+    termView.caret = 0;
+    termView.changed = true;
+}
+
+// The input line always has the keys unless a box or a popup is open.
+void FocusInputLine() {}

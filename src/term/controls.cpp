@@ -1,0 +1,19 @@
+// A terminal has no toolbar and no menus: the commands /connect,
+// /disconnect, /server and /stop stand for them, and the status line shows
+// the state. Message boxes are framed boxes that Enter or Esc dismisses.
+#include <string>
+
+#include "term/view.h"
+#include "seams/controls.h"
+#include "seams/message_box.h"
+
+void SetButtonEnabled(int, bool) {}
+void SwapMenuItem(MenuOwner, int, int, const char*) {}
+void SetMenuItemEnabled(MenuOwner, int, bool) {}
+
+void ShowErrorBox(const char* text) {
+    termView.boxes.push_back(std::string("Error: ") + text);
+    termView.changed = true;
+}
+
+void ShowPlainBox(const char* text) { ShowErrorBox(text); }

@@ -1,0 +1,471 @@
+// The sockets of the terminal front end (seams/sockets.h, seams/socket_io.h)
+// and the event loop that gives the core their notifications.
+#include "term/event_loop.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "common/text.h"
+#include "net/connection.h"
+#include "term/socket_errors.h"
+#include "seams/socket_io.h"
+#include "seams/sockets.h"
+
+namespace {
+
+enum class Selected { None, Listen, Connection };
+
+// What WinSock would remember of a socket between its notifications.
+struct SocketRecord {
+    Selected selected = Selected::None;
+    bool connecting = false;    // a connect is under way: its end is the next notification
+    int refusedAtOnce = 0;      // errno of a connect that failed at once, told as its end
+    bool accepted = false;      // came from accept: connected already
+    bool readArmed = true;      // a read notification may come; again after each read
+    bool acceptArmed = true;    // an accept notification may come; again after each accept
+    bool writeWanted = false;   // a send would have blocked: tell once it can go on
+    bool closeTold = false;     // the close has been told: nothing more comes
+};
+
+enum class Target { Listen, Connection, Lookup };
+
+struct Notification {
+    Target target;
+    uintptr_t handle;  // the socket, or the look-up's handle
+    uint32_t event;
+    int error;
+};
+
+// A look-up runs on a thread of its own with a copy of the name and a
+// result of its own: it never touches the core's memory, so one that is
+// given up, or still running at exit, can do no harm. The answer is copied
+// into the core's buffer when it is handed over.
+struct LookupJob {
+    uintptr_t handle = 0;
+    char name[CONNECT_HOST_SIZE] = {};
+    bool found = false;
+    uint32_t address = 0;
+    char* buffer = nullptr;  // the core's, valid until the answer is handed over
+    size_t size = 0;
+};
+
+// The host entry a look-up leaves in the core's buffer.
+struct LookupEntry {
+    uint32_t found;
+    uint32_t address;
+};
+
+std::map<int, SocketRecord> sockets;
+std::deque<Notification> queue;
+std::map<int, void (*)()> watched;
+std::map<uintptr_t, std::shared_ptr<LookupJob>> lookupsUnderWay;
+uintptr_t nextLookupHandle = 1;
+int lastError = 0;
+int lastConnectErrno = 0;
+int lastCloseErrno = 0;
+
+// Look-ups that have answered, filled by their threads.
+std::mutex answeredMutex;
+std::vector<std::shared_ptr<LookupJob>> answered;
+
+int wakePipe[2] = {-1, -1};
+
+void EnsureWakePipe() {
+    if (wakePipe[0] >= 0) return;
+    if (pipe(wakePipe) != 0) return;
+    for (int fd : wakePipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+}
+
+bool Fail(int errnoValue) {
+    lastError = WinSockErrorOf(errnoValue);
+    return false;
+}
+
+SocketRecord* RecordOf(SocketHandle socket) {
+    auto found = sockets.find(static_cast<int>(socket));
+    return found == sockets.end() ? nullptr : &found->second;
+}
+
+void Queue(Target target, uintptr_t handle, uint32_t event, int error) {
+    queue.push_back({target, handle, event, error});
+}
+
+sockaddr_in AddressOf(uint32_t address, uint16_t port) {
+    sockaddr_in where;
+    std::memset(&where, 0, sizeof where);
+    where.sin_family = AF_INET;
+    where.sin_addr.s_addr = address;
+    where.sin_port = htons(port);
+    return where;
+}
+
+int PendingError(int fd) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
+}
+
+void LookUp(std::shared_ptr<LookupJob> job) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(job->name, nullptr, &hints, &result) == 0 && result) {
+        // The first address, as WinSock's host entry lists it first.
+        job->found = true;
+        job->address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    }
+    if (result) freeaddrinfo(result);
+    {
+        std::lock_guard<std::mutex> lock(answeredMutex);
+        answered.push_back(job);
+    }
+    WakeEventLoop();
+}
+
+void TakeAnsweredLookups() {
+    std::vector<std::shared_ptr<LookupJob>> jobs;
+    {
+        std::lock_guard<std::mutex> lock(answeredMutex);
+        jobs.swap(answered);
+    }
+    for (const auto& job : jobs) {
+        // The answer of a look-up the core gave up still comes: the core
+        // needs it to let go of the buffer, and nothing is written to one
+        // it released.
+        if (lookupsUnderWay.erase(job->handle) == 0) continue;
+        LookupEntry entry = {job->found ? 1u : 0u, job->address};
+        if (job->buffer && job->size >= sizeof entry) std::memcpy(job->buffer, &entry, sizeof entry);
+        Queue(Target::Lookup, job->handle, 0, job->found ? 0 : LOOKUP_FAILED_ERROR);
+    }
+}
+
+// What poll says about one selected socket, as the notifications WinSock
+// would post.
+void Notice(int fd, SocketRecord& record, short revents) {
+    if (record.selected == Selected::Listen) {
+        if ((revents & POLLIN) && record.acceptArmed) {
+            record.acceptArmed = false;
+            Queue(Target::Listen, static_cast<uintptr_t>(fd), SOCKET_EVENT_ACCEPT, 0);
+        }
+        return;
+    }
+    if (record.connecting) {
+        if (!(revents & (POLLOUT | POLLERR | POLLHUP))) return;
+        record.connecting = false;
+        int error = PendingError(fd);
+        if (error != 0) lastConnectErrno = error;
+        Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_CONNECT,
+              error == 0 ? 0 : WinSockErrorOf(error));
+        if (error == 0) Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_WRITE, 0);
+        return;
+    }
+    if ((revents & (POLLIN | POLLERR | POLLHUP)) && record.readArmed && !record.closeTold) {
+        int pending = 0;
+        if (ioctl(fd, FIONREAD, &pending) == 0 && pending > 0) {
+            record.readArmed = false;
+            Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_READ, 0);
+        } else {
+            // Readable with nothing to read: the peer closed, or the
+            // connection broke. As under Wine, the close comes only after
+            // the last bytes were read.
+            record.closeTold = true;
+            int error = PendingError(fd);
+            lastCloseErrno = error;
+            Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_CLOSE,
+                  error == 0 ? 0 : WinSockErrorOf(error));
+        }
+    }
+    if ((revents & POLLOUT) && record.writeWanted) {
+        record.writeWanted = false;
+        Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_WRITE, 0);
+    }
+}
+
+void HandQueuedToCore() {
+    // Bounded: a handler may queue more (a marker after a close).
+    for (size_t handed = 0; !queue.empty() && handed < 100000; ++handed) {
+        Notification next = queue.front();
+        queue.pop_front();
+        switch (next.target) {
+        case Target::Listen:
+            OnListenEvent(static_cast<SocketHandle>(next.handle), next.event, next.error);
+            break;
+        case Target::Connection:
+            OnConnectionEvent(static_cast<SocketHandle>(next.handle), next.event, next.error);
+            break;
+        case Target::Lookup: OnResolveDone(next.handle, next.error); break;
+        }
+    }
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ event loop
+
+void WatchDescriptor(int fd, void (*onInput)()) { watched[fd] = onInput; }
+
+void WakeEventLoop() {
+    if (wakePipe[1] < 0) return;
+    const char byte = 1;
+    ssize_t written = write(wakePipe[1], &byte, 1);
+    (void)written;  // a full pipe wakes the loop as well
+}
+
+int LastConnectErrno() { return lastConnectErrno; }
+
+int LastCloseErrno() { return lastCloseErrno; }
+
+bool EventsQueued() { return !queue.empty(); }
+
+void RunEventLoopOnce(int timeoutMs) {
+    EnsureWakePipe();
+    std::vector<pollfd> polled;
+    polled.push_back({wakePipe[0], POLLIN, 0});
+    for (const auto& entry : watched) polled.push_back({entry.first, POLLIN, 0});
+    const size_t firstSocket = polled.size();
+    for (auto& entry : sockets) {
+        SocketRecord& record = entry.second;
+        if (record.connecting && record.refusedAtOnce != 0) {
+            record.connecting = false;
+            lastConnectErrno = record.refusedAtOnce;
+            Queue(Target::Connection, static_cast<uintptr_t>(entry.first), SOCKET_EVENT_CONNECT,
+                  WinSockErrorOf(record.refusedAtOnce));
+            continue;
+        }
+        short events = 0;
+        if (record.selected == Selected::Listen && record.acceptArmed) events = POLLIN;
+        if (record.selected == Selected::Connection) {
+            if (record.connecting) {
+                events = POLLOUT;
+            } else {
+                if (record.readArmed && !record.closeTold) events |= POLLIN;
+                if (record.writeWanted) events |= POLLOUT;
+            }
+        }
+        if (events != 0) polled.push_back({entry.first, events, 0});
+    }
+    // What was queued meanwhile (a marker, a delivery) goes first, at once.
+    int ready = poll(polled.data(), polled.size(), queue.empty() ? timeoutMs : 0);
+    const bool interrupted = ready < 0 && errno == EINTR;
+    if (ready > 0) {
+        if (polled[0].revents & POLLIN) {
+            char drained[64];
+            while (read(wakePipe[0], drained, sizeof drained) > 0) {
+            }
+        }
+        for (size_t i = firstSocket; i < polled.size(); ++i) {
+            SocketRecord* record = RecordOf(polled[i].fd);
+            if (record && polled[i].revents) Notice(polled[i].fd, *record, polled[i].revents);
+        }
+    }
+    TakeAnsweredLookups();
+    HandQueuedToCore();
+    for (size_t i = 1; i < firstSocket; ++i) {
+        if (interrupted || (ready > 0 && polled[i].revents)) {
+            auto found = watched.find(polled[i].fd);
+            if (found != watched.end()) found->second();
+        }
+    }
+}
+
+// ------------------------------------------------------------ the seams
+
+int StartWinSock(uint16_t, WinSockInfo* info) {
+    info->version = 0x0101;
+    CopyText(info->description, "POSIX sockets");
+    CopyText(info->systemStatus, "Running");
+    return 0;
+}
+
+void CleanupWinSock() {}
+
+SocketHandle OpenStreamSocket() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return Fail(errno), NO_SOCKET;
+    // Sockets that a notification is selected for never block, as in
+    // WinSock; these are selected before they are used.
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+#ifdef SO_NOSIGPIPE
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+#endif
+    sockets[fd] = SocketRecord{};
+    return fd;
+}
+
+bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    // A server started again soon after it stopped finds its port free at
+    // once, as on Windows, not after the minutes of TIME_WAIT.
+    if (port != 0) {
+        int on = 1;
+        setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    }
+    sockaddr_in where = AddressOf(address, port);
+    if (bind(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) return Fail(errno);
+    return true;
+}
+
+void ListenOnSocket(SocketHandle socket, int backlog) { listen(static_cast<int>(socket), backlog); }
+
+void SelectListenEvents(SocketHandle socket) {
+    if (SocketRecord* record = RecordOf(socket)) record->selected = Selected::Listen;
+}
+
+void SelectConnectionEvents(SocketHandle socket) {
+    SocketRecord* record = RecordOf(socket);
+    if (!record) return;
+    record->selected = Selected::Connection;
+    // WinSock tells an accepted socket at once that it takes data.
+    if (record->accepted) Queue(Target::Connection, static_cast<uintptr_t>(socket), SOCKET_EVENT_WRITE, 0);
+}
+
+SocketHandle AcceptOnSocket(SocketHandle listening) {
+    if (SocketRecord* record = RecordOf(listening)) record->acceptArmed = true;
+    int fd = accept(static_cast<int>(listening), nullptr, nullptr);
+    if (fd < 0) return Fail(errno), NO_SOCKET;
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    fcntl(fd, F_SETFD, FD_CLOEXEC);
+    SocketRecord record;
+    record.accepted = true;
+    sockets[fd] = record;
+    return fd;
+}
+
+void SendBlocksAtOnce(SocketHandle socket) {
+    int on = 1;
+    setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    SocketRecord* record = RecordOf(socket);
+    sockaddr_in where = AddressOf(address, port);
+    const int result = connect(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&where), sizeof where);
+    const int error = result == 0 ? 0 : errno;
+    // A refusal that a local connect gets at once comes, under WinSock, as
+    // the connect notification, like any other end of the connect.
+    const bool toldLater = error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH ||
+                           error == ETIMEDOUT;
+    if (error != 0 && error != EINPROGRESS && !toldLater) {
+        lastConnectErrno = error;
+        return Fail(error);
+    }
+    if (record) {
+        record->connecting = true;
+        record->refusedAtOnce = toldLater ? error : 0;
+    }
+    if (error != 0) return Fail(EINPROGRESS);
+    return true;
+}
+
+void CloseSocket(SocketHandle socket) {
+    if (socket == NO_SOCKET) return;
+    sockets.erase(static_cast<int>(socket));
+    close(static_cast<int>(socket));
+}
+
+size_t PendingBytes(SocketHandle socket) {
+    int pending = 0;
+    if (ioctl(static_cast<int>(socket), FIONREAD, &pending) != 0 || pending < 0) return 0;
+    return static_cast<size_t>(pending);
+}
+
+uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
+
+uintptr_t StartHostLookup(const char* name, char* buffer, size_t size) {
+    EnsureWakePipe();
+    auto job = std::make_shared<LookupJob>();
+    job->handle = nextLookupHandle++;
+    CopyText(job->name, name);
+    job->buffer = buffer;
+    job->size = size;
+    try {
+        std::thread(LookUp, job).detach();
+    } catch (...) {
+        return 0;
+    }
+    lookupsUnderWay[job->handle] = job;
+    return job->handle;
+}
+
+// As under Wine: the look-up goes on and still answers.
+void CancelHostLookup(uintptr_t) {}
+
+bool FirstLookupAddress(const char* buffer, uint32_t* address) {
+    LookupEntry entry;
+    std::memcpy(&entry, buffer, sizeof entry);
+    *address = entry.address;
+    return entry.found == 1;
+}
+
+bool LocalHostName(char* name, size_t size) { return gethostname(name, size) == 0; }
+
+bool FirstHostAddress(const char* name, uint32_t* address) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    addrinfo* result = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &result) != 0 || !result) return false;
+    *address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(result);
+    return true;
+}
+
+bool PostConnectionEvent(SocketHandle socket, uint32_t event) {
+    Queue(Target::Connection, static_cast<uintptr_t>(socket), event, 0);
+    return true;
+}
+
+bool PostListenEvent(SocketHandle socket, uint32_t event) {
+    Queue(Target::Listen, static_cast<uintptr_t>(socket), event, 0);
+    return true;
+}
+
+int SendOnSocket(SocketHandle socket, const char* data, int length) {
+#ifdef MSG_NOSIGNAL
+    const int flags = MSG_NOSIGNAL;
+#else
+    const int flags = 0;
+#endif
+    ssize_t sent = send(static_cast<int>(socket), data, static_cast<size_t>(length), flags);
+    if (sent >= 0) return static_cast<int>(sent);
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (SocketRecord* record = RecordOf(socket)) record->writeWanted = true;
+    }
+    Fail(errno);
+    return -1;
+}
+
+int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
+    if (SocketRecord* record = RecordOf(socket)) record->readArmed = true;
+    ssize_t received = recv(static_cast<int>(socket), buffer, static_cast<size_t>(length), 0);
+    if (received >= 0) return static_cast<int>(received);
+    Fail(errno);
+    return -1;
+}
+
+int LastSocketError() { return lastError; }
+
+void DeliverConnectionEvent(SocketHandle socket, uint32_t event) { OnConnectionEvent(socket, event, 0); }

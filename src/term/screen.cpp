@@ -1,0 +1,386 @@
+#include "term/screen.h"
+
+#include <curses.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "term/status_line.h"
+#include "term/view.h"
+#include "common/text.h"
+#include "console/history.h"
+#include "term/history_lines.h"
+#include "term/input_editor.h"
+#include "net/alerts.h"
+#include "net/connection.h"
+#include "net/control_states.h"
+#include "term/event_loop.h"
+#include "net/transfer.h"
+#include "popup/popup_rules.h"
+#include "res/resource.h"
+#include "seams/front_end_commands.h"
+#include "settings/settings.h"
+#include "term/settings_file.h"
+
+namespace {
+
+constexpr int KEY_CTRL_C = 3;
+constexpr int KEY_CTRL_J = 10;
+constexpr int KEY_ENTER_CR = 13;
+constexpr int KEY_ESCAPE = 27;
+constexpr int KEY_DELETE_ASCII = 127;
+constexpr int KEY_CTRL_A = 1;
+constexpr int KEY_CTRL_E = 5;
+constexpr int KEY_CTRL_H = 8;
+constexpr int KEY_CTRL_L = 12;
+constexpr int BOX_WIDTH = 60;
+constexpr int DRAW_INTERVAL_MS = 30;
+
+// Set by /exit, Ctrl+C, and the signals that ask a program to end.
+volatile std::sig_atomic_t leaving = 0;
+int scrollBack = 0;  // rows of history scrolled back from the newest
+bool titleMarkedShown = false;
+std::string localAddress;
+
+// The send window: open while composing holds, with its text.
+bool composing = false;
+std::string composeText;
+std::string composeCaption;
+
+void Leave() { leaving = 1; }
+
+// A terminal closed (SIGHUP) or a polite kill (SIGTERM) leaves as /exit
+// does: the quit message to a connected peer, and the terminal put back.
+void LeaveOnSignal(int) {
+    leaving = 1;
+    WakeEventLoop();
+}
+
+// ------------------------------------------------------------- commands
+
+void ConnectCommand(const char* host) {
+    if (*host == '\0') {
+        AppendHistory("***Usage: /connect HOST\r\n");
+        return;
+    }
+    // hostText outlives the look-up, as the Connect to dialog's text does.
+    CopyText(connectionState.hostText, host);
+    ConnectTo(connectionState.hostText);
+}
+
+// As the send window, which opens whether or not a peer is there; Send
+// then says so.
+void OpenCompose() {
+    char caption[POPUP_CAPTION_SIZE];
+    SendPopupCaption(caption, sizeof caption, connectionState.peerName);
+    composeCaption = caption;
+    composeText.clear();
+    composing = true;
+    termView.changed = true;
+}
+
+// ------------------------------------------------------------- drawing
+
+void DrawText(int row, int column, const std::string& text, int width) {
+    if (width <= 0) return;
+    mvaddnstr(row, column, text.c_str(), std::min(width, static_cast<int>(text.size())));
+}
+
+// A framed box in the middle of the screen, shifted by offset rows and
+// columns so that stacked boxes show their edges.
+void DrawBox(int offset, const std::string& caption, const std::string& text, const std::string& keys) {
+    const int width = std::min(BOX_WIDTH, COLS - 2);
+    if (width < 10 || LINES < 6) return;
+    const std::vector<std::string> rows = HistoryRows(text, width - 4);
+    const int height = std::min(static_cast<int>(rows.size()) + 4, LINES - 2);
+    const int top = std::max(1, std::min((LINES - height) / 2 + offset, LINES - height - 1));
+    const int left = std::max(0, std::min((COLS - width) / 2 + offset * 2, COLS - width));
+    for (int row = 0; row < height; ++row) mvhline(top + row, left, ' ', width);
+    // Plain characters for the frame: they look the same in every terminal,
+    // locale and multiplexer.
+    mvhline(top, left, '-', width);
+    mvhline(top + height - 1, left, '-', width);
+    for (int row = 0; row < height; ++row) {
+        mvaddch(top + row, left, row == 0 || row == height - 1 ? '+' : '|');
+        mvaddch(top + row, left + width - 1, row == 0 || row == height - 1 ? '+' : '|');
+    }
+    attron(A_BOLD);
+    DrawText(top, left + 2, " " + Printable(caption) + " ", width - 4);
+    attroff(A_BOLD);
+    const int shown = height - 4;
+    const int first = std::max(0, static_cast<int>(rows.size()) - shown);
+    for (int row = 0; row < shown && first + row < static_cast<int>(rows.size()); ++row) {
+        DrawText(top + 1 + row, left + 2, rows[static_cast<size_t>(first + row)], width - 4);
+    }
+    DrawText(top + height - 2, left + 2, keys, width - 4);
+}
+
+void SetTitle(bool marked) {
+    // An xterm title sequence; only our own words go into it, never a peer's.
+    std::printf("\033]0;%s\007", marked ? "* Norrik" : "Norrik");
+    std::fflush(stdout);
+}
+
+void Draw() {
+    if (termView.bells > 0) {
+        beep();
+        termView.bells = 0;
+    }
+    if (termView.titleMarked != titleMarkedShown) {
+        titleMarkedShown = termView.titleMarked;
+        SetTitle(titleMarkedShown);
+    }
+    erase();
+    attron(A_REVERSE);
+    mvhline(0, 0, ' ', COLS);
+    DrawText(0, 1, "Norrik " NORRIK_VERSION_TEXT " | " + StatusLine(connectionState, localAddress), COLS - 2);
+    attroff(A_REVERSE);
+
+    const int historyHeight = std::max(0, LINES - 2);
+    const std::vector<std::string> rows = HistoryRows(termView.history, COLS);
+    const int total = static_cast<int>(rows.size());
+    scrollBack = std::max(0, std::min(scrollBack, total - historyHeight));
+    const int first = std::max(0, total - historyHeight - scrollBack);
+    for (int row = 0; row < historyHeight && first + row < total; ++row) {
+        DrawText(1 + row, 0, rows[static_cast<size_t>(first + row)], COLS);
+    }
+    if (scrollBack > 0) {
+        attron(A_REVERSE);
+        DrawText(1, std::max(0, COLS - 12), " PgDn: newer ", 12);
+        attroff(A_REVERSE);
+    }
+
+    // The input line, scrolled so that the caret stays in view.
+    const int inputWidth = std::max(1, COLS - 2);
+    const int caret = static_cast<int>(termView.caret);
+    const int shift = std::max(0, caret - inputWidth + 1);
+    mvaddstr(LINES - 1, 0, "> ");
+    DrawText(LINES - 1, 2, Printable(termView.input.substr(static_cast<size_t>(shift))), inputWidth);
+    int cursorRow = LINES - 1, cursorColumn = 2 + caret - shift;
+
+    int offset = 0;
+    for (const ReceivedPopupBox& popup : termView.popups) {
+        DrawBox(offset++, popup.caption, popup.text, "r: reply   Esc: close");
+    }
+    if (composing) {
+        DrawBox(offset++, composeCaption, composeText + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
+    }
+    if (!termView.boxes.empty()) DrawBox(offset, "Error", termView.boxes.front().substr(7), "Enter: OK");
+    curs_set(termView.boxes.empty() && !composing && termView.popups.empty() ? 1 : 0);
+    move(cursorRow, cursorColumn);
+    refresh();
+    termView.changed = false;
+}
+
+// ---------------------------------------------------------------- keys
+
+// After Esc, the rest of a sequence the terminal sends: focus in, focus out.
+bool ReadFocusReport() {
+    int second = getch();
+    if (second != '[') {
+        if (second != ERR) ungetch(second);
+        return false;
+    }
+    int third = getch();
+    if (third == 'I' || third == 'O') {
+        SetWindowActive(third == 'I');
+        return true;
+    }
+    if (third != ERR) ungetch(third);
+    ungetch('[');
+    return false;
+}
+
+void KeyForBox(int key) {
+    if (key == KEY_ENTER_CR || key == KEY_CTRL_J || key == KEY_ENTER || key == KEY_ESCAPE || key == ' ') {
+        termView.boxes.erase(termView.boxes.begin());
+    }
+}
+
+void KeyForCompose(int key) {
+    if (key == KEY_ESCAPE) {
+        composing = false;
+    } else if (key == KEY_ENTER_CR || key == KEY_ENTER) {
+        // Empty: the box says so and the window stays, as on Windows.
+        if (SendPopupText(composeText.c_str())) {
+            composing = false;
+        } else {
+            termView.boxes.push_back("Error: Unable to comply(empty message)");
+        }
+    } else if (key == KEY_CTRL_J) {
+        if (composeText.size() + 2 <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += "\r\n";
+    } else if (key == KEY_BACKSPACE || key == KEY_DELETE_ASCII || key == KEY_CTRL_H) {
+        if (composeText.size() >= 2 && composeText.compare(composeText.size() - 2, 2, "\r\n") == 0) {
+            composeText.erase(composeText.size() - 2);
+        } else if (!composeText.empty()) {
+            composeText.pop_back();
+        }
+    } else if (key >= ' ' && key < 256 && key != KEY_DELETE_ASCII) {
+        if (composeText.size() < static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += static_cast<char>(key);
+    }
+}
+
+void KeyForPopup(int key) {
+    if (key == KEY_ESCAPE) {
+        termView.popups.pop_back();
+    } else if (key == 'r' || key == 'R') {
+        OpenCompose();
+    }
+}
+
+void KeyForInputLine(int key) {
+    switch (key) {
+    case KEY_LEFT: EditInputLine(EditKey::Left); break;
+    case KEY_RIGHT: EditInputLine(EditKey::Right); break;
+    case KEY_HOME:
+    case KEY_CTRL_A: EditInputLine(EditKey::Home); break;
+    case KEY_END:
+    case KEY_CTRL_E: EditInputLine(EditKey::End); break;
+    case KEY_BACKSPACE:
+    case KEY_DELETE_ASCII:
+    case KEY_CTRL_H: EditInputLine(EditKey::Backspace); break;
+    case KEY_DC: EditInputLine(EditKey::Delete); break;
+    case KEY_UP: EditInputLine(EditKey::Up); break;
+    case KEY_DOWN: EditInputLine(EditKey::Down); break;
+    case KEY_PPAGE: scrollBack += std::max(1, LINES - 3); break;
+    case KEY_NPAGE: scrollBack = std::max(0, scrollBack - std::max(1, LINES - 3)); break;
+    case KEY_ENTER:
+    case KEY_ENTER_CR:
+    case KEY_CTRL_J:
+        scrollBack = 0;
+        EnterInputLine();
+        break;
+    default:
+        if (key >= ' ' && key < 256 && key != KEY_DELETE_ASCII) TypeCharacter(static_cast<char>(key));
+        break;
+    }
+}
+
+void OnKeys() {
+    for (int key = getch(); key != ERR; key = getch()) {
+        termView.changed = true;
+        if (key == KEY_CTRL_C) {
+            Leave();
+        } else if (key == KEY_RESIZE || key == KEY_CTRL_L) {
+            clearok(stdscr, TRUE);
+        } else if (key == KEY_ESCAPE && ReadFocusReport()) {
+            continue;
+        } else if (!termView.boxes.empty()) {
+            KeyForBox(key);
+        } else if (composing) {
+            KeyForCompose(key);
+        } else if (!termView.popups.empty()) {
+            KeyForPopup(key);
+        } else {
+            KeyForInputLine(key);
+        }
+    }
+}
+
+}  // namespace
+
+// -------------------------------------------------- the front end's commands
+
+const char* const FRONT_END_HELP[] = {
+    "/popup message\t\tSends a popup message\r\n",
+    "/send\t\t\tOpens a box to write a popup message\r\n",
+    "/connect HOST\t\tConnects to HOST\r\n",
+    "/disconnect\t\tDisconnects from the server\r\n",
+    "/server\t\t\tStarts the server\r\n",
+    "/stop\t\t\tStops the server\r\n",
+    "/quit reason\t\tQuits the conversation\r\n",
+    "/exit\t\t\tLeaves Norrik\r\n",
+    nullptr,
+};
+
+bool RunFrontEndCommand(const char* line) {
+    const std::string text(line);
+    // The commands that stand for menu items are there when the items are
+    // enabled, by the same table; /connect has checks of its own.
+    const ControlRow& items = ControlRowOf(ControlStateOf(connectionState));
+    auto available = [&](bool enabled) {
+        if (!enabled) AppendHistory(("***" + text + " is not available now\r\n").c_str());
+        return enabled;
+    };
+    if (text.compare(0, 9, "/connect ") == 0 || text == "/connect") {
+        ConnectCommand(text.size() > 9 ? line + 9 : "");
+    } else if (text == "/disconnect") {
+        if (available(items.connectItem == IDM_DISCONNECT && items.connectItemEnabled)) Disconnect();
+    } else if (text == "/server") {
+        if (!available(items.serverItem == IDM_START_SERVER && items.serverItemEnabled)) return true;
+        StartServer();
+        char dotted[LOCAL_ADDRESS_SIZE];
+        if (connectionState.serverListening == 1 && !FindLocalAddress(dotted, sizeof dotted)) localAddress = dotted;
+    } else if (text == "/stop") {
+        if (available(items.serverItem == IDM_STOP_SERVER && items.serverItemEnabled)) StopServer();
+    } else if (text == "/send") {
+        if (available(items.sendPopupItems)) OpenCompose();
+    } else if (text == "/exit") {
+        Leave();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+int RunScreen(const Arguments& arguments) {
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+        std::fprintf(stderr, "norrik: the screen needs a terminal; norrik send works without one\n");
+        return 1;
+    }
+    LoadSettings(chatSettings);
+    std::setlocale(LC_ALL, "");
+    initscr();
+    raw();
+    // Enter arrives as a carriage return, apart from Ctrl+J.
+    nonl();
+    noecho();
+    keypad(stdscr, TRUE);
+    nodelay(stdscr, TRUE);
+    set_escdelay(25);
+    // Focus reports, where the terminal offers them: the title is marked
+    // only while the terminal has no focus.
+    std::printf("\033[?1004h");
+    SetTitle(false);
+
+    if (!SettingsFileProblem().empty()) {
+        AppendHistory(("***" + SettingsFileProblem() + "\r\n").c_str());
+    }
+    InitNetwork();
+    if (arguments.startServer) RunFrontEndCommand("/server");
+    if (!arguments.host.empty()) ConnectCommand(arguments.host.c_str());
+
+    WatchDescriptor(STDIN_FILENO, OnKeys);
+    std::signal(SIGTERM, LeaveOnSignal);
+    std::signal(SIGHUP, LeaveOnSignal);
+    // A peer that floods the program keeps the loop busy: the screen is
+    // drawn again at most every DRAW_INTERVAL_MS meanwhile, and as soon as
+    // the loop has waited that long for nothing. Idle, it waits for good.
+    using Clock = std::chrono::steady_clock;
+    const auto interval = std::chrono::milliseconds(DRAW_INTERVAL_MS);
+    auto lastDraw = Clock::now() - interval;
+    bool quiet = true;
+    while (!leaving) {
+        if (termView.changed && (quiet || Clock::now() - lastDraw >= interval)) {
+            Draw();
+            lastDraw = Clock::now();
+        }
+        const auto waited = Clock::now();
+        RunEventLoopOnce(termView.changed ? DRAW_INTERVAL_MS : -1);
+        quiet = Clock::now() - waited >= interval;
+    }
+    // As the Windows program's exit: the quit message to a connected peer.
+    ShutdownNetwork();
+    for (int i = 0; i < 50 && EventsQueued(); ++i) RunEventLoopOnce(0);
+    std::printf("\033[?1004l");
+    SetTitle(false);
+    endwin();
+    return 0;
+}

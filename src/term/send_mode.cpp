@@ -1,0 +1,167 @@
+#include "term/send_mode.h"
+
+#include <sys/socket.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "common/text.h"
+#include "net/connection.h"
+#include "net/protocol.h"
+#include "term/event_loop.h"
+#include "net/transfer.h"
+#include "popup/popup_rules.h"
+#include "seams/input_line.h"
+#include "seams/sockets.h"
+#include "settings/settings.h"
+
+namespace {
+
+// After the quit message the peer is given this long to close its end, so
+// that the connection ends the way a copy of the program ends it.
+constexpr int PEER_CLOSE_WAIT_MS = 2000;
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Runs the loop until done() holds or the deadline passes; false on the
+// deadline. Every wait is bounded by it.
+template <typename Done>
+bool RunUntil(Done done, Clock::time_point deadline) {
+    while (!done()) {
+        const int left = MillisecondsUntil(deadline);
+        if (left == 0) return false;
+        RunEventLoopOnce(left);
+    }
+    return true;
+}
+
+enum class HandOver { Done, PeerClosed, TimedOut };
+
+// Waits until the message in the engine has been handed whole to the
+// socket. A close of the peer empties the engine, so it is looked at first.
+HandOver HandOverMessage(Clock::time_point deadline) {
+    for (;;) {
+        if (connectionState.clientConnected != 1) return HandOver::PeerClosed;
+        if (outgoingBuffer.sendInProgress == 0) return HandOver::Done;
+        const int left = MillisecondsUntil(deadline);
+        if (left == 0) return HandOver::TimedOut;
+        RunEventLoopOnce(left);
+    }
+}
+
+// A popup's line breaks as the send window makes them, "\r\n", whatever
+// line ends the script gave: the receiving window breaks lines only there,
+// and counts both bytes against the limit.
+std::string PopupText(const std::string& text) {
+    std::string popup;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) popup += '\r';
+        popup += text[i];
+    }
+    return popup;
+}
+
+}  // namespace
+
+std::string SendTextRefusal(const Arguments& arguments, const std::string& text) {
+    if (arguments.nickGiven && arguments.nick.size() > NICKNAME_READ_SIZE - 1) {
+        return "the nickname is " + std::to_string(arguments.nick.size()) + " characters; it takes at most " +
+               std::to_string(NICKNAME_READ_SIZE - 1);
+    }
+    if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
+    if (arguments.popup) {
+        if (text.empty()) return "a popup message cannot be empty";
+        const std::string popup = PopupText(text);
+        // The terminator inside the text would end the message there, and
+        // the peer would take the rest for a message of its own.
+        if (popup.find(MSG_TERMINATOR) != std::string::npos) {
+            return "the popup message holds a form feed before a line break, which ends a message";
+        }
+        const size_t length = popup.size();
+        if (length > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
+            return "the popup message is " + std::to_string(length) + " characters; it takes at most " +
+                   std::to_string(POPUP_EDIT_LIMIT);
+        }
+        return "";
+    }
+    if (text.find_first_of("\r\n") != std::string::npos) return "a chat line cannot hold a line break";
+    if (text.size() > INPUT_LINE_LIMIT) {
+        return "the chat line is " + std::to_string(text.size()) + " characters; it takes at most " +
+               std::to_string(INPUT_LINE_LIMIT);
+    }
+    return "";
+}
+
+int RunSend(const Arguments& arguments, const std::string& text, std::string* failure) {
+    const std::string peer = arguments.host + ":" + std::to_string(CHAT_PORT);
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(arguments.timeout);
+    if (arguments.nickGiven) CopyText(chatSettings.Nickname, NICKNAME_READ_SIZE, arguments.nick.c_str());
+    if (!InitNetwork()) return *failure = "cannot start the network", 1;
+
+    bool connectStarted = false;
+    ConnectTo(arguments.host.c_str());
+    const ConnectionState& cs = connectionState;
+    bool settled = RunUntil(
+        [&] {
+            connectStarted = connectStarted || cs.clientConnecting == 1;
+            return cs.clientConnected == 1 || (cs.resolving == 0 && cs.clientConnecting == 0);
+        },
+        deadline);
+    if (!settled) {
+        *failure = "no answer from " + peer + " within " + std::to_string(arguments.timeout) + " s";
+        return 1;
+    }
+    if (cs.clientConnected != 1) {
+        if (!connectStarted) {
+            *failure = "cannot resolve " + arguments.host;
+        } else {
+            *failure = "cannot connect to " + peer + ": " + std::strerror(LastConnectErrno());
+        }
+        return 1;
+    }
+
+    // The greeting went out on connect; each message is handed over whole
+    // before the next, as the engine takes one at a time.
+    HandOver outcome = HandOverMessage(deadline);
+    if (outcome == HandOver::Done) {
+        if (arguments.popup) {
+            SendControl(CTRL_POPUP, PopupText(text).c_str());
+        } else {
+            SendChatText(text.c_str());
+        }
+        outcome = HandOverMessage(deadline);
+    }
+    if (outcome == HandOver::Done) {
+        SendControl(CTRL_QUIT, chatSettings.QuitMessage);
+        outcome = HandOverMessage(deadline);
+    }
+    if (outcome == HandOver::PeerClosed) {
+        *failure = peer + " closed the connection before the message was delivered";
+        return 1;
+    }
+    if (outcome == HandOver::TimedOut) {
+        *failure = peer + " did not take the message within " + std::to_string(arguments.timeout) + " s";
+        ShutdownNetwork();
+        return 1;
+    }
+    // Our end is done: the peer reads the rest, sees the end and closes its
+    // own, and then ours closes without discarding anything it sent. A peer
+    // that closed with our bytes unread has reset the connection, before our
+    // end is shut (which then fails) or after: the message did not reach it.
+    const bool shut = shutdown(static_cast<int>(cs.connSocket), SHUT_WR) == 0;
+    const Clock::time_point closeWait = Clock::now() + std::chrono::milliseconds(PEER_CLOSE_WAIT_MS);
+    RunUntil([&] { return cs.clientConnected != 1; }, closeWait < deadline ? closeWait : deadline);
+    const bool reset = !shut || (cs.clientConnected != 1 && LastCloseErrno() != 0);
+    connectionState.quitting = 1;
+    ShutdownNetwork();
+    if (reset) {
+        *failure = peer + " closed the connection before the message was delivered";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// norrik send: one chat line or one popup message to a peer, for scripts.
+// It connects to HOST, greets it, sends the text, sends the quit message and
+// closes, all through the core, as a copy of the program would.
+#include <string>
+
+#include "term/arguments.h"
+
+// Why text cannot go as the message asked for, in the program's limits (a
+// chat line as the input line takes it, a popup as the send window does),
+// or empty when it can.
+std::string SendTextRefusal(const Arguments& arguments, const std::string& text);
+
+// Runs the whole exchange; 0 once everything was handed to the peer and the
+// connection closed, otherwise 1 with one line in *failure.
+int RunSend(const Arguments& arguments, const std::string& text, std::string* failure);

@@ -1,0 +1,195 @@
+#include "term/settings_file.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "seams/settings_store.h"
+
+namespace {
+
+// More than any settings file holds; the rest of a larger file is not read.
+constexpr size_t MOST_READ = 64 * 1024;
+constexpr const char* DIRECTORY_NAME = "/norrik";
+constexpr const char* FILE_NAME = "/settings.ini";
+
+// The file as lines, in their order: values are replaced where they stand,
+// new ones appended, and lines of other names or none kept as they are.
+struct SettingsLines {
+    std::vector<std::string> lines;
+};
+
+SettingsLines openKey;
+bool openForWriting = false;
+// A file that is there but cannot be read is never written over: what it
+// holds is the user's, and would be lost.
+bool unreadable = false;
+std::string filePath;
+bool filePathSet = false;
+std::string problem;
+
+const std::string& FilePath() {
+    if (!filePathSet) {
+        filePath = SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+        filePathSet = true;
+    }
+    return filePath;
+}
+
+// The line's value when it holds name, or null.
+const char* ValueIn(const std::string& line, const char* name) {
+    const size_t length = std::strlen(name);
+    if (line.compare(0, length, name) != 0 || line.size() <= length || line[length] != '=') return nullptr;
+    return line.c_str() + length + 1;
+}
+
+void SetLine(const char* name, const std::string& value) {
+    std::string line = std::string(name) + "=" + value;
+    for (std::string& existing : openKey.lines) {
+        if (ValueIn(existing, name)) {
+            existing = line;
+            return;
+        }
+    }
+    openKey.lines.push_back(line);
+}
+
+// A decimal number of 0 to 4294967295, and nothing else.
+bool ParseDword(const char* text, uint32_t* value) {
+    if (*text == '\0' || std::strlen(text) > 10) return false;
+    uint64_t number = 0;
+    for (const char* c = text; *c; ++c) {
+        if (*c < '0' || *c > '9') return false;
+        number = number * 10 + static_cast<uint64_t>(*c - '0');
+    }
+    if (number > 0xFFFFFFFFu) return false;
+    *value = static_cast<uint32_t>(number);
+    return true;
+}
+
+bool MakeDirectoryFor(const std::string& path) {
+    // Each missing directory on the way, as mkdir -p does.
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        std::string directory = path.substr(0, slash);
+        if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+void WriteFile() {
+    const std::string& path = FilePath();
+    if (unreadable) return;  // the problem of the read stands
+    if (path.empty()) {
+        problem = "Settings not saved: neither XDG_CONFIG_HOME nor HOME says where they go";
+        return;
+    }
+    std::string text;
+    for (const std::string& line : openKey.lines) text += line + "\n";
+    // Written whole beside the file, then put in its place: a failure half
+    // way leaves the old file as it was.
+    const std::string temporary = path + ".new";
+    bool written = MakeDirectoryFor(path);
+    FILE* file = written ? std::fopen(temporary.c_str(), "w") : nullptr;
+    if (file) {
+        written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        written = std::fclose(file) == 0 && written;
+        written = written && std::rename(temporary.c_str(), path.c_str()) == 0;
+        if (!written) std::remove(temporary.c_str());
+    } else {
+        written = false;
+    }
+    problem = written ? "" : "Settings not saved: cannot write " + path + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const char* xdgConfigHome, const char* home) {
+    if (xdgConfigHome && xdgConfigHome[0] == '/') return xdgConfigHome + std::string(DIRECTORY_NAME) + FILE_NAME;
+    if (home && home[0] == '/') return home + std::string("/.config") + DIRECTORY_NAME + FILE_NAME;
+    return "";
+}
+
+void UseSettingsFile(const std::string& path) {
+    filePath = path;
+    filePathSet = true;
+}
+
+const std::string& SettingsFileProblem() { return problem; }
+
+RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
+    openKey.lines.clear();
+    *key = &openKey;
+    unreadable = false;
+    FILE* file = FilePath().empty() ? nullptr : std::fopen(FilePath().c_str(), "rb");
+    if (!file) {
+        // Missing: the key is created, as the registry does. There but
+        // unreadable: as a key that cannot be opened.
+        if (FilePath().empty() || errno == ENOENT) return RegistryOpenResult::Created;
+        unreadable = true;
+        problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
+        return RegistryOpenResult::Failed;
+    }
+    std::string text(MOST_READ, '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), file));
+    std::fclose(file);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        openKey.lines.push_back(line);
+    }
+    return RegistryOpenResult::OpenedExisting;
+}
+
+bool RegistryOpenForWrite(const char*, RegistryKey* key) {
+    // The lines read at start stay, so that values of other names survive.
+    *key = &openKey;
+    openForWriting = true;
+    return true;
+}
+
+bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType wanted, RegistryValueType* type,
+                       std::string* data) {
+    const char* value = nullptr;
+    for (const std::string& line : openKey.lines) {
+        if (const char* found = ValueIn(line, name)) value = found;
+    }
+    if (!value) return false;
+    if (wanted != RegistryValueType::Dword) {
+        *type = RegistryValueType::String;
+        *data = value;
+        return true;
+    }
+    uint32_t number = 0;
+    if (!ParseDword(value, &number)) {
+        *type = RegistryValueType::Other;
+        data->clear();
+        return true;
+    }
+    *type = RegistryValueType::Dword;
+    data->assign(reinterpret_cast<const char*>(&number), sizeof number);
+    return true;
+}
+
+void RegistryWriteString(RegistryKey, const char* name, const char* text) {
+    // A line end would start a line of its own in the file.
+    std::string value(text);
+    for (char& c : value) {
+        if (c == '\n' || c == '\r') c = ' ';
+    }
+    SetLine(name, value);
+}
+
+void RegistryWriteDword(RegistryKey, const char* name, uint32_t value) { SetLine(name, std::to_string(value)); }
+
+// The settings open the key for writing to write every value, and close it
+// when all are there: the file is written then, whole.
+void RegistryCloseKey(RegistryKey) {
+    if (!openForWriting) return;
+    openForWriting = false;
+    WriteFile();
+}

@@ -1,0 +1,3 @@
+#include "term/view.h"
+
+TermView termView;

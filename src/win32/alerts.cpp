@@ -1,0 +1,59 @@
+// The alerts' timer, title bar, speaker and wave player, forwarded as they
+// are. This file must not see the settings record: mmsystem.h defines
+// PlaySound as a macro, which would rename the field of the same name.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <atomic>
+
+#include "win32/main_window.h"
+#include "net/alerts.h"
+#include "seams/alerts.h"
+#include "seams/timer.h"
+
+namespace {
+
+void CALLBACK FlashTimerProc(HWND, UINT, UINT_PTR, DWORD) { FlashTick(); }
+
+// Beep holds its caller for the whole tone (a second for a chat line), and
+// the window would answer nothing meanwhile: a peer sending ten lines would
+// freeze it for ten seconds. The tone sounds on a thread of its own, and a
+// line that arrives while one sounds adds none.
+std::atomic<bool> toneSounding{false};
+
+struct Tone {
+    DWORD frequency;
+    DWORD duration;
+};
+
+DWORD WINAPI SoundToneThread(LPVOID parameter) {
+    Tone* tone = static_cast<Tone*>(parameter);
+    Beep(tone->frequency, tone->duration);
+    delete tone;
+    toneSounding = false;
+    return 0;
+}
+
+}  // namespace
+
+void StartFlashTimer(unsigned id, unsigned interval) { SetTimer(mainWindow, id, interval, FlashTimerProc); }
+
+void StopFlashTimer(unsigned id) { KillTimer(mainWindow, id); }
+
+void FlashTitleBar(bool invert) { FlashWindow(mainWindow, invert ? TRUE : FALSE); }
+
+void SoundTone(unsigned frequency, unsigned duration) {
+    if (toneSounding.exchange(true)) return;
+    Tone* tone = new Tone{frequency, duration};
+    HANDLE thread = CreateThread(nullptr, 0, SoundToneThread, tone, 0, nullptr);
+    if (!thread) {
+        delete tone;
+        toneSounding = false;
+        return;
+    }
+    CloseHandle(thread);
+}
+
+void PlayWaveFile(const char* path) { sndPlaySoundA(path, SND_ASYNC); }
+
+uint32_t MillisecondsNow() { return GetTickCount(); }

@@ -1,0 +1,31 @@
+#include "win32/connect_dialog.h"
+
+#include "win32/main_window.h"
+#include "net/connection.h"
+#include "res/resource.h"
+
+void RunConnectDialog() {
+    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_CONNECT), mainWindow, ConnectDialogProc, 0);
+}
+
+INT_PTR CALLBACK ConnectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        // FALSE keeps the focus where it was put.
+        SetFocus(GetDlgItem(dialog, IDC_HOST));
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_CONNECT_OK:
+            // hostText outlives the dialog; a longer text is cut to fit it.
+            GetDlgItemTextA(dialog, IDC_HOST, connectionState.hostText, CONNECT_HOST_SIZE);
+            ConnectTo(connectionState.hostText);
+            EndDialog(dialog, 0);
+            break;
+        case IDC_CONNECT_CANCEL: EndDialog(dialog, -1); break;
+        default: break;
+        }
+        return TRUE;
+    default: return FALSE;
+    }
+}

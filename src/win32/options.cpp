@@ -1,0 +1,130 @@
+#include "win32/options.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <string>
+
+#include "win32/main_window.h"
+#include "res/resource.h"
+#include "settings/options_page.h"
+#include "settings/settings.h"
+
+namespace {
+
+constexpr DWORD BROWSE_PATH_SIZE = 256;
+
+std::string ControlText(HWND page, int id) {
+    HWND control = GetDlgItem(page, id);
+    int length = GetWindowTextLengthA(control);
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    GetWindowTextA(control, &text[0], length + 1);
+    text.resize(strnlen(text.c_str(), text.size()));
+    return text;
+}
+
+bool Checked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+
+void SetChecked(HWND page, int id, bool checked) {
+    CheckDlgButton(page, id, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void SetStartInTray(HWND page, StartInTrayBox box) {
+    SetChecked(page, IDC_STARTINTRAY, box.checked);
+    EnableWindow(GetDlgItem(page, IDC_STARTINTRAY), box.enabled);
+}
+
+void FillPage(HWND page) {
+    OptionsPageValues values = OptionsPageFromSettings(chatSettings);
+    SetDlgItemTextA(page, IDC_NICKNAME, values.nickname.c_str());
+    SetDlgItemTextA(page, IDC_SOUNDPATH, values.soundPath.c_str());
+    SetDlgItemTextA(page, IDC_QUITMESSAGE, values.quitMessage.c_str());
+    SetChecked(page, IDC_TRAYICON, values.trayicon);
+    SetChecked(page, IDC_IGNOREPOPUP, values.ignorePopup);
+    SetChecked(page, IDC_FLASHTITLE, values.flashTitle);
+    SetChecked(page, IDC_PLAYSOUND, values.playSound);
+    SetChecked(page, IDC_BEEP, values.beep);
+    SetStartInTray(page, StartInTrayWhenOpened(values));
+}
+
+void ReadPage(HWND page) {
+    OptionsPageValues values;
+    values.nickname = ControlText(page, IDC_NICKNAME);
+    values.soundPath = ControlText(page, IDC_SOUNDPATH);
+    values.quitMessage = ControlText(page, IDC_QUITMESSAGE);
+    values.trayicon = Checked(page, IDC_TRAYICON);
+    values.ignorePopup = Checked(page, IDC_IGNOREPOPUP);
+    values.flashTitle = Checked(page, IDC_FLASHTITLE);
+    values.playSound = Checked(page, IDC_PLAYSOUND);
+    values.beep = Checked(page, IDC_BEEP);
+    values.startInTray = Checked(page, IDC_STARTINTRAY);
+    ApplyOptionsPage(values, chatSettings);
+}
+
+void BrowseForSound(HWND page) {
+    // A buffer of its own on the stack: there is nothing to allocate, so the
+    // browse can never fail for want of memory.
+    char path[BROWSE_PATH_SIZE] = "";
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = page;
+    dialog.hInstance = appInstance;
+    dialog.lpstrFilter = "Wav sound files\0*.wav\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = BROWSE_PATH_SIZE;
+    dialog.lpstrTitle = "Browse for .wav file(Norrik)";
+    dialog.Flags = OFN_FILEMUSTEXIST;
+    if (GetOpenFileNameA(&dialog)) SetDlgItemTextA(page, IDC_SOUNDPATH, path);
+}
+
+INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NOTIFY) {
+        switch (reinterpret_cast<NMHDR*>(lParam)->code) {
+        case PSN_SETACTIVE: FillPage(page); break;
+        case PSN_KILLACTIVE: ReadPage(page); break;
+        case PSN_APPLY: SaveSettings(chatSettings); break;
+        default: return FALSE;
+        }
+        // 0 allows the page change and reports no error.
+        SetWindowLongPtrA(page, DWLP_MSGRESULT, 0);
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        switch (LOWORD(wParam)) {
+        case IDC_TRAYICON:
+            SetStartInTray(page, StartInTrayAfterTrayiconClick(Checked(page, IDC_TRAYICON),
+                                                               Checked(page, IDC_STARTINTRAY)));
+            return TRUE;
+        case IDC_BROWSE: BrowseForSound(page); return TRUE;
+        default: return FALSE;
+        }
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+void ShowOptions(HWND parent) {
+    // The sheet always starts from what is stored; a View toggle not yet
+    // saved is replaced by its stored value here.
+    LoadSettings(chatSettings);
+
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof page;
+    page.dwFlags = PSP_USETITLE;
+    page.hInstance = appInstance;
+    page.pszTemplate = MAKEINTRESOURCEA(IDD_OPTIONS);
+    page.pfnDlgProc = OptionsPageProc;
+    page.pszTitle = "&General";
+
+    PROPSHEETHEADERA sheet = {};
+    sheet.dwSize = sizeof sheet;
+    sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    sheet.hwndParent = parent;
+    sheet.hInstance = appInstance;
+    sheet.pszCaption = "Options";
+    sheet.nPages = 1;
+    sheet.nStartPage = 0;
+    sheet.ppsp = &page;
+    PropertySheetA(&sheet);
+}
