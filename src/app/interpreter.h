@@ -3,7 +3,3 @@
 // Enter in the input line.
 
 void HandleInputLine();
-
-// True when a peer is connected; otherwise says "***Not connected" in the
-// history and returns false.
-bool RequireConnection();

@@ -1,6 +1,7 @@
 #include "console/history.h"
 
 #include <cstring>
+#include <string>
 
 #include "seams/history_pane.h"
 
@@ -36,6 +37,12 @@ void AppendHistory(const char* text) {
     // end; the pane then shows the newest text.
     HistoryPaneSetSelection(end, end);
     HistoryPaneReplaceSelection(text);
+}
+
+void AppendHistory(std::initializer_list<const char*> parts) {
+    std::string line;
+    for (const char* part : parts) line += part;
+    AppendHistory(line.c_str());
 }
 
 void ClearHistory() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <initializer_list>
 
 // The only way anything writes to the conversation view. Texts land at the
 // end exactly as given: no line end is added and none is translated, so a
@@ -13,4 +14,6 @@ constexpr size_t HISTORY_CAPACITY = 1000000;
 constexpr size_t HISTORY_TRIMMED_SIZE = 750000;
 
 void AppendHistory(const char* text);
+// One line made of its parts, appended as one text.
+void AppendHistory(std::initializer_list<const char*> parts);
 void ClearHistory();

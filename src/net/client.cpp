@@ -1,5 +1,6 @@
 // The client side of the connection manager: connecting to a server by
 // address or by name, and disconnecting.
+#include "common/text.h"
 #include "console/history.h"
 #include "net/connection.h"
 #include "net/connection_parts.h"
@@ -18,6 +19,9 @@ ConnectionState& cs = connectionState;
 
 bool ConnectTo(const char* host) {
     if (!host) host = "";
+    // The host outlives the look-up: the dialog's text and a typed line do not.
+    if (host != cs.hostText) CopyText(cs.hostText, host);
+    host = cs.hostText;
     if (cs.serverListening == 1 || cs.serverHasPeer == 1) {
         AppendHistory("***Error: Already in Server mode\r\n");
         return false;

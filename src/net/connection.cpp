@@ -9,9 +9,11 @@
 #include "console/history.h"
 #include "net/connection_parts.h"
 #include "net/control_states.h"
+#include "net/protocol.h"
 #include "net/transfer.h"
 #include "seams/message_box.h"
 #include "seams/sockets.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -134,9 +136,24 @@ bool InitNetwork() {
     return true;
 }
 
-void ShutdownNetwork() {
+void CloseWhateverIsOpen() {
     if (cs.serverHasPeer == 1 || cs.serverListening == 1) StopServer();
     if (cs.clientConnected == 1) Disconnect();
+}
+
+void SendQuitMessage(const char* reason) {
+    SendControl(CTRL_QUIT, reason[0] != '\0' ? reason : chatSettings.QuitMessage);
+    cs.quitting = 1;
+}
+
+bool FinishSending() { return cs.connSocket != NO_SOCKET && ShutdownSends(cs.connSocket); }
+
+ConnectionSummary CurrentConnection() {
+    return {ControlStateOf(cs), cs.hostText, cs.peerName, ServerAddress()};
+}
+
+void ShutdownNetwork() {
+    CloseWhateverIsOpen();
     if (cs.listenSocket != NO_SOCKET) CloseListeningSocket();
     // A connect still under way.
     if (cs.connSocket != NO_SOCKET) CloseConnectionSocket();

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "net/connection_state.h"
+#include "net/control_states.h"
 
 // Starts WinSock 1.1 and writes its start-up lines; true when it runs.
 bool InitNetwork();
@@ -17,9 +18,35 @@ bool StartServer();
 void StopServer();
 void Disconnect();
 
+// Ends whatever is open, the server or the connection to one; sends no quit
+// message after SendQuitMessage.
+void CloseWhateverIsOpen();
+
+// The quit message with reason, or with the settings' QuitMessage when it is
+// empty; the close that follows sends none of its own.
+void SendQuitMessage(const char* reason);
+
+// Ends our sending on the connection (shutdown for sends) once the last
+// message has been handed over, so that the peer sees the end after it;
+// false when there is no connection or the socket refused.
+bool FinishSending();
+
 // The Connect to dialog's OK: a dotted address is connected to at once, a
 // host name looked up first. True when a look-up or a connect was started.
+// The host is kept (cut to CONNECT_HOST_SIZE), as the look-up and the
+// status of the connection name it.
 bool ConnectTo(const char* host);
+
+// What a front end shows of the connection: its state by the table of
+// control states, the host typed last, the peer's name, and this machine's
+// address as the server found it when it started (empty until then).
+struct ConnectionSummary {
+    ControlState state;
+    const char* host;
+    const char* peer;
+    const char* serverAddress;
+};
+ConnectionSummary CurrentConnection();
 
 // This machine's first IPv4 address, dotted ("192.168.1.11"), as the
 // server's start line shows it. Null when it was found; otherwise the

@@ -14,6 +14,9 @@ bool IsCurrentConnection(SocketHandle socket);
 // "***Last error number is: " and the number, without a line end.
 void PrintSocketError(int error);
 
+// This machine's address as the server last found it; empty before.
+const char* ServerAddress();
+
 // Server side: takes the client that knocked. fetchingWaitingClient: the
 // server fetches one that knocked while its socket was taken.
 void AcceptClient(SocketHandle listening, bool fetchingWaitingClient);

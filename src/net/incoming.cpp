@@ -51,7 +51,9 @@ void OpenPopup(const char* text) {
     if (chatSettings.IgnorePopup != 0) return;
     if (chatSettings.PlaySound == 1 && PopupSoundDue(MillisecondsNow())) PlayWaveFile(chatSettings.SoundPath);
     if (OpenReceivedPopupCount() < MAX_OPEN_RECEIVED_POPUPS) {
-        ShowReceivedPopup(text);
+        char caption[POPUP_CAPTION_SIZE];
+        ReceivedPopupCaption(caption, sizeof caption, connectionState.peerName);
+        ShowReceivedPopup(caption, text);
         return;
     }
     // Nothing is lost when no more windows open: the line names the sender

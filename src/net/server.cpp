@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/text.h"
 #include "console/history.h"
 #include "net/connection.h"
 #include "net/connection_parts.h"
@@ -20,18 +21,25 @@ constexpr int LISTEN_BACKLOG = 1;
 
 ConnectionState& cs = connectionState;
 
+// The address the server last found, for the status of the connection.
+char serverAddress[LOCAL_ADDRESS_SIZE] = "";
+
 void PrintLocalAddress() {
+    serverAddress[0] = '\0';
     char dotted[LOCAL_ADDRESS_SIZE];
     if (const char* failure = FindLocalAddress(dotted, sizeof dotted)) {
         AppendHistory(failure);
         return;
     }
+    CopyText(serverAddress, dotted);
     char line[ADDRESS_LINE_SIZE];
     std::snprintf(line, sizeof line, "***Your IP number is: %s\r\n", dotted);
     AppendHistory(line);
 }
 
 }  // namespace
+
+const char* ServerAddress() { return serverAddress; }
 
 const char* FindLocalAddress(char* dotted, size_t size) {
     char name[LOCAL_HOST_NAME_SIZE] = "";

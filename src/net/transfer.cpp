@@ -71,11 +71,7 @@ void SendControl(uint8_t code, const char* text) {
     StartOutgoing();
 }
 
-bool SendPopupText(const char* text) {
-    if (text[0] == '\0') return false;
-    SendControl(CTRL_POPUP, text);
-    return true;
-}
+bool MessageInTransit() { return outgoingBuffer.sendInProgress == 1; }
 
 void StartOutgoing() {
     size_t length = AppendText(outgoingBuffer.storage, MESSAGE_BUFFER_SIZE, MSG_TERMINATOR);

@@ -51,10 +51,9 @@ void EmptyTransferBuffers();
 void SendChatText(const char* text);
 void SendControl(uint8_t code, const char* text);
 
-// Send of the send window: false for an empty text (nothing is sent, the
-// window stays open with its box); otherwise the popup goes to SendControl,
-// which reports any refusal itself, and the window closes.
-bool SendPopupText(const char* text);
+// True from building a message until the socket has taken all of it, or the
+// send was cancelled by a close.
+bool MessageInTransit();
 
 // Terminates the message built in the send storage and starts its transfer.
 void StartOutgoing();

@@ -1,8 +1,9 @@
 #pragma once
 // The windows (or boxes) that show popup messages which have arrived.
 
-// Opens one new window showing a popup message that has arrived.
-void ShowReceivedPopup(const char* text);
+// Opens one new window showing a popup message that has arrived, with the
+// caption the core made ("Popup message from " and the name on arrival).
+void ShowReceivedPopup(const char* caption, const char* text);
 
 // Received popup windows open now: those not yet closed by the user.
 int OpenReceivedPopupCount();

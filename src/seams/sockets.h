@@ -66,6 +66,9 @@ void SendBlocksAtOnce(SocketHandle socket);
 // would-block answer of a socket that does not block).
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port);
 void CloseSocket(SocketHandle socket);
+// shutdown() for sends: the peer reads what was sent, then the end. False
+// when the socket refused, as it does once the peer has reset it.
+bool ShutdownSends(SocketHandle socket);
 // Bytes that a recv on the socket would find now (FIONREAD); 0 when none or
 // when the call fails.
 size_t PendingBytes(SocketHandle socket);

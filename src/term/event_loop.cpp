@@ -386,6 +386,8 @@ void CloseSocket(SocketHandle socket) {
     close(static_cast<int>(socket));
 }
 
+bool ShutdownSends(SocketHandle socket) { return shutdown(static_cast<int>(socket), SHUT_WR) == 0; }
+
 size_t PendingBytes(SocketHandle socket) {
     int pending = 0;
     if (ioctl(static_cast<int>(socket), FIONREAD, &pending) != 0 || pending < 0) return 0;

@@ -12,22 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "term/status_line.h"
-#include "term/view.h"
-#include "common/text.h"
+#include "app/commands.h"
 #include "console/history.h"
-#include "term/history_lines.h"
-#include "term/input_editor.h"
 #include "net/alerts.h"
 #include "net/connection.h"
-#include "net/control_states.h"
-#include "term/event_loop.h"
-#include "net/transfer.h"
 #include "popup/popup_rules.h"
-#include "res/resource.h"
-#include "seams/front_end_commands.h"
 #include "settings/settings.h"
+#include "term/event_loop.h"
+#include "term/history_lines.h"
+#include "term/input_editor.h"
 #include "term/settings_file.h"
+#include "term/status_line.h"
+#include "term/view.h"
 
 namespace {
 
@@ -47,12 +43,7 @@ constexpr int DRAW_INTERVAL_MS = 30;
 volatile std::sig_atomic_t leaving = 0;
 int scrollBack = 0;  // rows of history scrolled back from the newest
 bool titleMarkedShown = false;
-std::string localAddress;
-
-// The send window: open while composing holds, with its text.
-bool composing = false;
-std::string composeText;
-std::string composeCaption;
+ComposeBox& compose = termView.compose;
 
 void Leave() { leaving = 1; }
 
@@ -61,29 +52,6 @@ void Leave() { leaving = 1; }
 void LeaveOnSignal(int) {
     leaving = 1;
     WakeEventLoop();
-}
-
-// ------------------------------------------------------------- commands
-
-void ConnectCommand(const char* host) {
-    if (*host == '\0') {
-        AppendHistory("***Usage: /connect HOST\r\n");
-        return;
-    }
-    // hostText outlives the look-up, as the Connect to dialog's text does.
-    CopyText(connectionState.hostText, host);
-    ConnectTo(connectionState.hostText);
-}
-
-// As the send window, which opens whether or not a peer is there; Send
-// then says so.
-void OpenCompose() {
-    char caption[POPUP_CAPTION_SIZE];
-    SendPopupCaption(caption, sizeof caption, connectionState.peerName);
-    composeCaption = caption;
-    composeText.clear();
-    composing = true;
-    termView.changed = true;
 }
 
 // ------------------------------------------------------------- drawing
@@ -140,7 +108,7 @@ void Draw() {
     erase();
     attron(A_REVERSE);
     mvhline(0, 0, ' ', COLS);
-    DrawText(0, 1, "Norrik " NORRIK_VERSION_TEXT " | " + StatusLine(connectionState, localAddress), COLS - 2);
+    DrawText(0, 1, "Norrik " NORRIK_VERSION_TEXT " | " + StatusLine(CurrentConnection()), COLS - 2);
     attroff(A_REVERSE);
 
     const int historyHeight = std::max(0, LINES - 2);
@@ -169,11 +137,11 @@ void Draw() {
     for (const ReceivedPopupBox& popup : termView.popups) {
         DrawBox(offset++, popup.caption, popup.text, "r: reply   Esc: close");
     }
-    if (composing) {
-        DrawBox(offset++, composeCaption, composeText + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
+    if (compose.open) {
+        DrawBox(offset++, compose.caption, compose.text + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
     }
     if (!termView.boxes.empty()) DrawBox(offset, "Error", termView.boxes.front().substr(7), "Enter: OK");
-    curs_set(termView.boxes.empty() && !composing && termView.popups.empty() ? 1 : 0);
+    curs_set(termView.boxes.empty() && !compose.open && termView.popups.empty() ? 1 : 0);
     move(cursorRow, cursorColumn);
     refresh();
     termView.changed = false;
@@ -205,15 +173,12 @@ void KeyForBox(int key) {
 }
 
 void KeyForCompose(int key) {
+    std::string& composeText = compose.text;
     if (key == KEY_ESCAPE) {
-        composing = false;
+        compose.open = false;
     } else if (key == KEY_ENTER_CR || key == KEY_ENTER) {
         // Empty: the box says so and the window stays, as on Windows.
-        if (SendPopupText(composeText.c_str())) {
-            composing = false;
-        } else {
-            termView.boxes.push_back("Error: Unable to comply(empty message)");
-        }
+        if (SendPopupText(composeText.c_str())) compose.open = false;
     } else if (key == KEY_CTRL_J) {
         if (composeText.size() + 2 <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += "\r\n";
     } else if (key == KEY_BACKSPACE || key == KEY_DELETE_ASCII || key == KEY_CTRL_H) {
@@ -231,7 +196,7 @@ void KeyForPopup(int key) {
     if (key == KEY_ESCAPE) {
         termView.popups.pop_back();
     } else if (key == 'r' || key == 'R') {
-        OpenCompose();
+        RunCommand(Command::OpenSendWindow, "");
     }
 }
 
@@ -274,7 +239,7 @@ void OnKeys() {
             continue;
         } else if (!termView.boxes.empty()) {
             KeyForBox(key);
-        } else if (composing) {
+        } else if (compose.open) {
             KeyForCompose(key);
         } else if (!termView.popups.empty()) {
             KeyForPopup(key);
@@ -286,49 +251,7 @@ void OnKeys() {
 
 }  // namespace
 
-// -------------------------------------------------- the front end's commands
-
-const char* const FRONT_END_HELP[] = {
-    "/popup message\t\tSends a popup message\r\n",
-    "/send\t\t\tOpens a box to write a popup message\r\n",
-    "/connect HOST\t\tConnects to HOST\r\n",
-    "/disconnect\t\tDisconnects from the server\r\n",
-    "/server\t\t\tStarts the server\r\n",
-    "/stop\t\t\tStops the server\r\n",
-    "/quit reason\t\tQuits the conversation\r\n",
-    "/exit\t\t\tLeaves Norrik\r\n",
-    nullptr,
-};
-
-bool RunFrontEndCommand(const char* line) {
-    const std::string text(line);
-    // The commands that stand for menu items are there when the items are
-    // enabled, by the same table; /connect has checks of its own.
-    const ControlRow& items = ControlRowOf(ControlStateOf(connectionState));
-    auto available = [&](bool enabled) {
-        if (!enabled) AppendHistory(("***" + text + " is not available now\r\n").c_str());
-        return enabled;
-    };
-    if (text.compare(0, 9, "/connect ") == 0 || text == "/connect") {
-        ConnectCommand(text.size() > 9 ? line + 9 : "");
-    } else if (text == "/disconnect") {
-        if (available(items.connectItem == IDM_DISCONNECT && items.connectItemEnabled)) Disconnect();
-    } else if (text == "/server") {
-        if (!available(items.serverItem == IDM_START_SERVER && items.serverItemEnabled)) return true;
-        StartServer();
-        char dotted[LOCAL_ADDRESS_SIZE];
-        if (connectionState.serverListening == 1 && !FindLocalAddress(dotted, sizeof dotted)) localAddress = dotted;
-    } else if (text == "/stop") {
-        if (available(items.serverItem == IDM_STOP_SERVER && items.serverItemEnabled)) StopServer();
-    } else if (text == "/send") {
-        if (available(items.sendPopupItems)) OpenCompose();
-    } else if (text == "/exit") {
-        Leave();
-    } else {
-        return false;
-    }
-    return true;
-}
+void LeaveScreen() { Leave(); }
 
 int RunScreen(const Arguments& arguments) {
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
@@ -354,8 +277,8 @@ int RunScreen(const Arguments& arguments) {
         AppendHistory(("***" + SettingsFileProblem() + "\r\n").c_str());
     }
     InitNetwork();
-    if (arguments.startServer) RunFrontEndCommand("/server");
-    if (!arguments.host.empty()) ConnectCommand(arguments.host.c_str());
+    if (arguments.startServer) RunCommand(Command::StartServer, "");
+    if (!arguments.host.empty()) RunCommand(Command::Connect, arguments.host.c_str());
 
     WatchDescriptor(STDIN_FILENO, OnKeys);
     std::signal(SIGTERM, LeaveOnSignal);

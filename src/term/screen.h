@@ -6,3 +6,6 @@
 
 // Runs the screen until /exit or Ctrl+C; the program's exit status.
 int RunScreen(const Arguments& arguments);
+
+// Makes the screen end after the event it handles, as /exit does.
+void LeaveScreen();

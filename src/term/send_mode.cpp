@@ -1,7 +1,5 @@
 #include "term/send_mode.h"
 
-#include <sys/socket.h>
-
 #include <chrono>
 #include <cstring>
 
@@ -12,7 +10,6 @@
 #include "net/transfer.h"
 #include "popup/popup_rules.h"
 #include "seams/input_line.h"
-#include "seams/sockets.h"
 #include "settings/settings.h"
 
 namespace {
@@ -42,12 +39,17 @@ bool RunUntil(Done done, Clock::time_point deadline) {
 
 enum class HandOver { Done, PeerClosed, TimedOut };
 
+bool Connected() {
+    const ControlState state = CurrentConnection().state;
+    return state == ControlState::ClientConnected || state == ControlState::ClientGreeted;
+}
+
 // Waits until the message in the engine has been handed whole to the
 // socket. A close of the peer empties the engine, so it is looked at first.
 HandOver HandOverMessage(Clock::time_point deadline) {
     for (;;) {
-        if (connectionState.clientConnected != 1) return HandOver::PeerClosed;
-        if (outgoingBuffer.sendInProgress == 0) return HandOver::Done;
+        if (!Connected()) return HandOver::PeerClosed;
+        if (!MessageInTransit()) return HandOver::Done;
         const int left = MillisecondsUntil(deadline);
         if (left == 0) return HandOver::TimedOut;
         RunEventLoopOnce(left);
@@ -105,18 +107,18 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
 
     bool connectStarted = false;
     ConnectTo(arguments.host.c_str());
-    const ConnectionState& cs = connectionState;
     bool settled = RunUntil(
         [&] {
-            connectStarted = connectStarted || cs.clientConnecting == 1;
-            return cs.clientConnected == 1 || (cs.resolving == 0 && cs.clientConnecting == 0);
+            const ControlState state = CurrentConnection().state;
+            connectStarted = connectStarted || state == ControlState::Connecting;
+            return state != ControlState::Resolving && state != ControlState::Connecting;
         },
         deadline);
     if (!settled) {
         *failure = "no answer from " + peer + " within " + std::to_string(arguments.timeout) + " s";
         return 1;
     }
-    if (cs.clientConnected != 1) {
+    if (!Connected()) {
         if (!connectStarted) {
             *failure = "cannot resolve " + arguments.host;
         } else {
@@ -137,7 +139,7 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
         outcome = HandOverMessage(deadline);
     }
     if (outcome == HandOver::Done) {
-        SendControl(CTRL_QUIT, chatSettings.QuitMessage);
+        SendQuitMessage("");
         outcome = HandOverMessage(deadline);
     }
     if (outcome == HandOver::PeerClosed) {
@@ -153,11 +155,10 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
     // own, and then ours closes without discarding anything it sent. A peer
     // that closed with our bytes unread has reset the connection, before our
     // end is shut (which then fails) or after: the message did not reach it.
-    const bool shut = shutdown(static_cast<int>(cs.connSocket), SHUT_WR) == 0;
+    const bool shut = FinishSending();
     const Clock::time_point closeWait = Clock::now() + std::chrono::milliseconds(PEER_CLOSE_WAIT_MS);
-    RunUntil([&] { return cs.clientConnected != 1; }, closeWait < deadline ? closeWait : deadline);
-    const bool reset = !shut || (cs.clientConnected != 1 && LastCloseErrno() != 0);
-    connectionState.quitting = 1;
+    RunUntil([&] { return !Connected(); }, closeWait < deadline ? closeWait : deadline);
+    const bool reset = !shut || (!Connected() && LastCloseErrno() != 0);
     ShutdownNetwork();
     if (reset) {
         *failure = peer + " closed the connection before the message was delivered";

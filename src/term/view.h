@@ -11,6 +11,13 @@ struct ReceivedPopupBox {
     std::string text;     // as the peer sent it; line ends may be "\r\n"
 };
 
+// The send window: open, with the caption the core made and the text so far.
+struct ComposeBox {
+    bool open = false;
+    std::string caption;
+    std::string text;
+};
+
 struct TermView {
     // The history pane as the core wrote it: lines end in "\r\n". Its
     // length stays within the core's capacity, which trims it.
@@ -24,6 +31,7 @@ struct TermView {
     // Received popups the user has not closed yet, oldest first; the core
     // caps how many stay open.
     std::vector<ReceivedPopupBox> popups;
+    ComposeBox compose;
     // Bells asked for and not rung yet.
     int bells = 0;
     // A message arrived while the terminal had no focus.

@@ -1,22 +1,57 @@
+// The Windows program's commands: each menu, toolbar and tray identifier
+// maps to the core's Command, and the windows and dialogs those commands
+// open are shown here.
 #include <windows.h>
 #include <shellapi.h>
 
 #include "app/commands.h"
 #include "app/toolbar_rules.h"
-#include "win32/main_window.h"
-#include "win32/shell_parts.h"
-#include "console/history.h"
-#include "net/connection.h"
-#include "win32/connect_dialog.h"
-#include "win32/popups.h"
 #include "res/resource.h"
-#include "settings/settings.h"
+#include "seams/front_end_commands.h"
+#include "seams/shell.h"
+#include "win32/connect_dialog.h"
+#include "win32/main_window.h"
 #include "win32/options.h"
+#include "win32/shell_parts.h"
 
 namespace {
 
 const char* const MAKER_WEB_PAGE = "https://www.velmora.example/norrik/";
 const char* const MAKER_EMAIL = "mailto:norrik@velmora.example";
+
+// Menu items and buttons of the same function share one command; the items
+// that swap identifiers at run time map under both. Command::None for every
+// identifier nothing handles (the edit controls' own notifications carry
+// identifier 0, for one).
+Command CommandFor(int id) {
+    switch (id) {
+    case IDT_CONNECT:
+    case IDM_CONNECT: return Command::Connect;
+    case IDT_DISCONNECT:
+    case IDM_DISCONNECT: return Command::Disconnect;
+    case IDT_START_SERVER:
+    case IDM_START_SERVER: return Command::StartServer;
+    case IDT_STOP_SERVER:
+    case IDM_STOP_SERVER: return Command::StopServer;
+    case IDT_SEND_POPUP:
+    case IDM_TRAY_SEND_POPUP:
+    case IDM_SEND_POPUP: return Command::OpenSendWindow;
+    case IDT_HELP:
+    case IDM_HELP: return Command::OpenHelpFile;
+    case IDM_EXIT:
+    case IDM_TRAY_QUIT: return Command::Exit;
+    case IDM_CLEAR_HISTORY: return Command::ClearHistory;
+    case IDM_ABOUT:
+    case IDM_TRAY_ABOUT: return Command::About;
+    case IDM_TRAY_HIDE: return Command::HideWindow;
+    case IDM_TRAY_SHOW: return Command::ShowWindow;
+    case IDM_TRAY_OPTIONS:
+    case IDM_OPTIONS: return Command::Options;
+    case IDM_ALWAYS_ON_TOP: return Command::ToggleAlwaysOnTop;
+    case IDM_SHOW_TOOLBAR: return Command::ToggleToolbar;
+    default: return Command::None;
+    }
+}
 
 void OpenWithShell(const char* target) {
     ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWDEFAULT);
@@ -34,6 +69,27 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     return TRUE;
 }
 
+void CheckViewItem(int id, bool on) {
+    CheckMenuItem(GetMenu(mainWindow), static_cast<UINT>(id), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+}
+
+}  // namespace
+
+void RouteCommand(int id) { RunCommand(CommandFor(id), ""); }
+
+// ------------------------------------------------ what the commands open
+
+// The menus and the toolbar are the Windows program's commands: it types
+// none of its own.
+Command FrontEndCommandFor(const char*, const char**) { return Command::None; }
+
+const char* const FRONT_END_HELP[] = {nullptr};
+
+bool AskForHost() {
+    RunConnectDialog();
+    return true;
+}
+
 void OpenHelpFile() {
     char executable[HELP_PATH_SIZE] = "";
     DWORD length = GetModuleFileNameA(nullptr, executable, sizeof executable);
@@ -44,9 +100,12 @@ void OpenHelpFile() {
     if (HelpPathFromExecutable(executable, helpPath, sizeof helpPath)) OpenWithShell(helpPath);
 }
 
-void ToggleAlwaysOnTop() {
-    bool on = chatSettings.AlwaysOnTop != 1;
-    CheckMenuItem(GetMenu(mainWindow), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+void ShowAbout() { DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialogProc, 0); }
+
+void ShowOptions() { ShowOptions(mainWindow); }
+
+void ShowAlwaysOnTop(bool on) {
+    CheckViewItem(IDM_ALWAYS_ON_TOP, on);
     // Wine stacks the window after the toolbar's tooltip, which it owns and
     // which lies above it, and then makes it topmost only if the window that
     // follows is topmost too. Unowned for this one call, the tooltip stays
@@ -55,42 +114,16 @@ void ToggleAlwaysOnTop() {
     if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, 0);
     SetWindowPos(mainWindow, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(mainWindow));
-    chatSettings.AlwaysOnTop = on ? 1 : 0;
 }
 
-void ToggleToolbar() {
-    if (chatSettings.Toolbar == 1) {
-        DestroyToolbar();
-        CheckMenuItem(GetMenu(mainWindow), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_UNCHECKED);
-        chatSettings.Toolbar = 0;
-    } else {
+void ShowToolbar(bool on) {
+    if (on) {
         CreateToolbar();
-        CheckMenuItem(GetMenu(mainWindow), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
-        chatSettings.Toolbar = 1;
+    } else {
+        DestroyToolbar();
     }
+    CheckViewItem(IDM_SHOW_TOOLBAR, on);
     RequestLayout();
 }
 
-}  // namespace
-
-void RouteCommand(int id) {
-    switch (CommandFor(id)) {
-    case Command::ConnectDialog: RunConnectDialog(); break;
-    case Command::Disconnect: Disconnect(); break;
-    case Command::StartServer: StartServer(); break;
-    case Command::StopServer: StopServer(); break;
-    case Command::SendPopup: OpenSendPopup(); break;
-    case Command::Help: OpenHelpFile(); break;
-    case Command::Exit: DestroyWindow(mainWindow); break;
-    case Command::ClearHistory: ClearHistory(); break;
-    case Command::About:
-        DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialogProc, 0);
-        break;
-    case Command::HideWindow: HideMainWindow(); break;
-    case Command::ShowWindow: ShowMainWindow(); break;
-    case Command::Options: ShowOptions(mainWindow); break;
-    case Command::ToggleAlwaysOnTop: ToggleAlwaysOnTop(); break;
-    case Command::ToggleToolbar: ToggleToolbar(); break;
-    case Command::None: break;
-    }
-}
+void CloseProgram() { DestroyWindow(mainWindow); }

@@ -16,12 +16,14 @@ INT_PTR CALLBACK ConnectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         return FALSE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
-        case IDC_CONNECT_OK:
-            // hostText outlives the dialog; a longer text is cut to fit it.
-            GetDlgItemTextA(dialog, IDC_HOST, connectionState.hostText, CONNECT_HOST_SIZE);
-            ConnectTo(connectionState.hostText);
+        case IDC_CONNECT_OK: {
+            // A longer text is cut to fit what the connection keeps.
+            char host[CONNECT_HOST_SIZE] = "";
+            GetDlgItemTextA(dialog, IDC_HOST, host, sizeof host);
+            ConnectTo(host);
             EndDialog(dialog, 0);
             break;
+        }
         case IDC_CONNECT_CANCEL: EndDialog(dialog, -1); break;
         default: break;
         }

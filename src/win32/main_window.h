@@ -6,6 +6,9 @@
 extern HINSTANCE appInstance;
 extern HWND mainWindow;
 extern HMENU trayMenu;
+// The window that owns the message boxes the core asks for while it is not
+// null: a dialog whose button led to them; the main window otherwise.
+extern HWND boxOwner;
 
 extern const char* const MAIN_WINDOW_CLASS;  // also the title
 

@@ -1,8 +1,16 @@
 #include <windows.h>
 
-#include "win32/main_window.h"
 #include "seams/message_box.h"
+#include "win32/main_window.h"
 
-void ShowErrorBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
+HWND boxOwner = nullptr;
 
-void ShowPlainBox(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_OK); }
+namespace {
+
+HWND OwnerOfBoxes() { return boxOwner ? boxOwner : mainWindow; }
+
+}  // namespace
+
+void ShowErrorBox(const char* text) { MessageBoxA(OwnerOfBoxes(), text, "Error", MB_ICONERROR); }
+
+void ShowPlainBox(const char* text) { MessageBoxA(OwnerOfBoxes(), text, "Error", MB_OK); }

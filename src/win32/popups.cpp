@@ -1,13 +1,12 @@
 #include <windows.h>
 
-#include "win32/main_window.h"
+#include "app/commands.h"
 #include "app/window_rules.h"
-#include "net/connection_state.h"
-#include "net/transfer.h"
 #include "popup/popup_rules.h"
-#include "win32/popups.h"
 #include "res/resource.h"
 #include "seams/popups.h"
+#include "seams/shell.h"
+#include "win32/main_window.h"
 
 // Popup windows are modeless and ownerless: nobody keeps a list of them,
 // they open at the top-left corner and each destroys itself when closed.
@@ -35,11 +34,12 @@ INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM)
     case IDC_SEND: {
         char text[POPUP_READ_SIZE] = "";
         GetDlgItemTextA(window, IDC_POPUP_TEXT, text, sizeof text);
-        if (SendPopupText(text)) {
-            DestroyWindow(window);
-        } else {
-            MessageBoxA(window, "Unable to comply(empty message)", "Error", MB_ICONERROR);
-        }
+        // A refusal's box belongs to this window, where the user pressed Send.
+        HWND mainOwner = boxOwner;
+        boxOwner = window;
+        const bool sent = SendPopupText(text);
+        boxOwner = mainOwner;
+        if (sent) DestroyWindow(window);
         break;
     }
     case IDCANCEL: DestroyWindow(window); break;
@@ -57,34 +57,32 @@ INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPA
     switch (LOWORD(wParam)) {
     case IDC_CLOSE:
     case IDCANCEL: DestroyWindow(window); break;
-    case IDC_REPLY: OpenSendPopup(); break;
+    case IDC_REPLY: RunCommand(Command::OpenSendWindow, ""); break;
     default: break;
     }
     return TRUE;
 }
 
-// Both windows: created without an owner, with the popup icons and a
-// caption naming the peer as it is called now. Null when it could not be
-// created, which is not reported.
-HWND CreatePopupWindow(int templateId, DLGPROC procedure, void (*caption)(char*, size_t, const char*)) {
+// Both windows: created without an owner, with the popup icons and the
+// caption the core made. Null when it could not be created, which is not
+// reported.
+HWND CreatePopupWindow(int templateId, DLGPROC procedure, const char* caption) {
     HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0);
     if (!window) return nullptr;
     SetPopupIcons(window);
-    char text[POPUP_CAPTION_SIZE];
-    caption(text, sizeof text, connectionState.peerName);
-    SetWindowTextA(window, text);
+    SetWindowTextA(window, caption);
     return window;
 }
 
 }  // namespace
 
-void OpenSendPopup() {
-    HWND window = CreatePopupWindow(IDD_SEND_POPUP, SendPopupProc, SendPopupCaption);
+void OpenSendWindow(const char* caption) {
+    HWND window = CreatePopupWindow(IDD_SEND_POPUP, SendPopupProc, caption);
     if (window) SetFocus(GetDlgItem(window, IDC_POPUP_TEXT));
 }
 
-void ShowReceivedPopup(const char* text) {
-    HWND window = CreatePopupWindow(IDD_RECV_POPUP, ReceivedPopupProc, ReceivedPopupCaption);
+void ShowReceivedPopup(const char* caption, const char* text) {
+    HWND window = CreatePopupWindow(IDD_RECV_POPUP, ReceivedPopupProc, caption);
     if (!window) return;
     SetDlgItemTextA(window, IDC_POPUP_TEXT, text);
     ShowWindow(window, SW_SHOW);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "seams/shell.h"
+
 // Toolbar
 extern HWND toolbarWindow;
 extern HWND toolbarTooltip;
@@ -19,8 +21,6 @@ LRESULT OnToolbarTooltip(NMHDR* header);
 bool AddTrayIcon();
 void RemoveTrayIcon();
 void OnTrayNotify(LPARAM mouseMessage);
-void HideMainWindow();
-void ShowMainWindow();
 
 // Command routing for WM_COMMAND's identifier
 void RouteCommand(int id);

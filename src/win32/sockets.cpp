@@ -88,6 +88,8 @@ bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
 
 void CloseSocket(SocketHandle socket) { closesocket(AsSocket(socket)); }
 
+bool ShutdownSends(SocketHandle socket) { return shutdown(AsSocket(socket), SD_SEND) == 0; }
+
 size_t PendingBytes(SocketHandle socket) {
     u_long count = 0;
     if (ioctlsocket(AsSocket(socket), FIONREAD, &count) != 0) return 0;

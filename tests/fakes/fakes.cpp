@@ -21,6 +21,7 @@
 #include "seams/input_line.h"
 #include "seams/message_box.h"
 #include "seams/popups.h"
+#include "seams/shell.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
 #include "seams/timer.h"
@@ -171,8 +172,19 @@ size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, 
 void ClearInputLine() { fake.input.clear(); }
 void FocusInputLine() { fake.inputFocused = true; }
 
-bool RunFrontEndCommand(const char*) { return false; }
+Command FrontEndCommandFor(const char*, const char**) { return Command::None; }
 const char* const FRONT_END_HELP[] = {nullptr};
+
+bool AskForHost() { return fake.shell.push_back("Connect to"), true; }
+void OpenSendWindow(const char* caption) { fake.shell.push_back(caption); }
+void OpenHelpFile() { fake.shell.push_back("help file"); }
+void ShowAbout() { fake.shell.push_back("About"); }
+void ShowOptions() { fake.shell.push_back("Options"); }
+void HideMainWindow() { fake.shell.push_back("hidden"); }
+void ShowMainWindow() { fake.shell.push_back("shown"); }
+void ShowAlwaysOnTop(bool on) { fake.shell.push_back(on ? "on top" : "not on top"); }
+void ShowToolbar(bool on) { fake.shell.push_back(on ? "toolbar" : "no toolbar"); }
+void CloseProgram() { fake.shell.push_back("closed"); }
 
 void ShowErrorBox(const char* text) { fake.boxes.push_back(std::string("icon: ") + text); }
 void ShowPlainBox(const char* text) { fake.boxes.push_back(std::string("plain: ") + text); }
@@ -192,7 +204,7 @@ void SoundTone(unsigned hertz, unsigned ms) {
     fake.sounds.push_back("tone " + std::to_string(hertz) + " " + std::to_string(ms));
 }
 void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ") + path); }
-void ShowReceivedPopup(const char* text) { fake.popups.emplace_back(text); }
+void ShowReceivedPopup(const char* caption, const char* text) { fake.popups.push_back(std::string(caption) + ": " + text); }
 int OpenReceivedPopupCount() { return static_cast<int>(fake.popups.size() - fake.closedPopups); }
 uint32_t MillisecondsNow() { return fake.now; }
 
@@ -257,6 +269,7 @@ bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     fake.peerClosed = false;
     return fake.connectError == 0 || Fail(fake.connectError);
 }
+bool ShutdownSends(SocketHandle socket) { return fake.remote[socket] += " shut", true; }
 void CloseSocket(SocketHandle socket) {
     fake.open.erase(socket);
     fake.remote.erase(socket);

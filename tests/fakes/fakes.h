@@ -29,6 +29,7 @@ struct FakePlatform {
     bool titleInverted = false;
     std::vector<std::string> sounds, popups;  // sounds: "tone <Hz> <ms>", "wave <path>"
     size_t closedPopups = 0;                  // of those, closed by the user
+    std::vector<std::string> shell;           // the windows and dialogs commands opened, by caption
     uint32_t now = 0;                         // the millisecond clock
 
     bool keyExists = false, refuseRead = false, refuseWrite = false;

@@ -15,6 +15,7 @@
 #include "term/history_lines.h"
 #include "term/input_editor.h"
 #include "net/connection_state.h"
+#include "seams/front_end_commands.h"
 
 namespace {
 
@@ -99,31 +100,26 @@ INSTANTIATE_TEST_SUITE_P(
                       E{"one#two#UU", "one|"}, E{"one#two#UUN", "two|"}, E{"one#draftUN", "draft|"},
                       E{"x#one#one#UU", "x|"}));
 
-// Each row: resolving, connecting, connected, listening, a peer, greeted (1
-// set), the local address, and the status line.
-using S = std::tuple<std::string, std::string, std::string>;
+// Each row: the state of the connection, the local address, and the status line.
+using S = std::tuple<ControlState, std::string, std::string>;
 class TermStatusLine : public ::testing::TestWithParam<S> {};
 
 TEST_P(TermStatusLine, Says) {
-    ConnectionState state = {};
-    int32_t* const fields[] = {&state.resolving,       &state.clientConnecting, &state.clientConnected,
-                               &state.serverListening, &state.serverHasPeer,    &state.peerGreeted};
-    for (size_t i = 0; i < 6; ++i) *fields[i] = std::get<0>(GetParam())[i] == '1';
-    CopyText(state.hostText, "buildpc");
-    CopyText(state.peerName, "An\x1bna");
-    EXPECT_EQ(StatusLine(state, std::get<1>(GetParam())), std::get<2>(GetParam()));
+    const ConnectionSummary connection = {std::get<0>(GetParam()), "buildpc", "An\x1bna",
+                                          std::get<1>(GetParam()).c_str()};
+    EXPECT_EQ(StatusLine(connection), std::get<2>(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
-                         ::testing::Values(S{"000000", "", "idle: /connect HOST or /server"},
-                                           S{"100000", "", "looking up buildpc"},
-                                           S{"010000", "", "connecting to buildpc"},
-                                           S{"001000", "", "connected to buildpc"},
-                                           S{"001001", "", "connected to An?na"},
-                                           S{"000100", "10.0.0.2", "listening on 10.0.0.2:6374"},
-                                           S{"000100", "", "listening on port 6374"},
-                                           S{"000110", "", "a peer connected"},
-                                           S{"000111", "", "connected to An?na"}));
+                         ::testing::Values(S{ControlState::Idle, "", "idle: /connect HOST or /server"},
+                                           S{ControlState::Resolving, "", "looking up buildpc"},
+                                           S{ControlState::Connecting, "", "connecting to buildpc"},
+                                           S{ControlState::ClientConnected, "", "connected to buildpc"},
+                                           S{ControlState::ClientGreeted, "", "connected to An?na"},
+                                           S{ControlState::Listening, "10.0.0.2", "listening on 10.0.0.2:6374"},
+                                           S{ControlState::Listening, "", "listening on port 6374"},
+                                           S{ControlState::ServingPeer, "", "a peer connected"},
+                                           S{ControlState::ServingGreeted, "", "connected to An?na"}));
 
 // Each row: a popup or not, the nickname given, the text, and the refusal.
 using R = std::tuple<bool, std::string, std::string, std::string>;
@@ -152,5 +148,22 @@ INSTANTIATE_TEST_SUITE_P(
                       R{true, "", "page\f\nnext", "the popup message holds a form feed before a line break, which ends a message"},
                       R{false, std::string(29, 'n'), "hi", ""},
                       R{false, std::string(30, 'n'), "hi", "the nickname is 30 characters; it takes at most 29"}));
+
+// The words the terminal types for its menu items, and what follows them.
+TEST(TermWords, MapToCommands) {
+    const struct { const char* line; Command command; const char* argument; } rows[] = {
+        {"/connect buildpc", Command::Connect, "buildpc"}, {"/connect", Command::Connect, ""},
+        {"/connect ", Command::Connect, ""},               {"/connectx", Command::None, ""},
+        {"/disconnect", Command::Disconnect, ""},         {"/server", Command::StartServer, ""},
+        {"/server now", Command::None, ""},                {"/stop", Command::StopServer, ""},
+        {"/send", Command::OpenSendWindow, ""},            {"/exit", Command::Exit, ""},
+        {"/EXIT", Command::None, ""},
+    };
+    for (const auto& row : rows) {
+        const char* argument = "";
+        EXPECT_EQ(FrontEndCommandFor(row.line, &argument), row.command) << row.line;
+        EXPECT_STREQ(argument, row.argument) << row.line;
+    }
+}
 
 }  // namespace

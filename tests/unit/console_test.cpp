@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "console/history.h"
 #include "fakes/fakes.h"
+#include "net/connection.h"
 #include "net/protocol.h"
+#include "settings/settings.h"
 #include "seams/history_pane.h"
 
 namespace {
@@ -120,6 +123,65 @@ TEST(InterpreterTest, WhatEachTypedLineDoes) {
         EXPECT_EQ(seen, row.seen);
         EXPECT_EQ(fake.wire, row.wire);
         EXPECT_EQ(fake.inputFocused, row.focused);
+    }
+}
+
+// Which commands each state of the connection offers: the same table as the
+// menu items and buttons, and a peer for what talks to one.
+TEST(CommandTest, WhatEachStateOffers) {
+    const struct { const char* name; void (*reach)(); const char* available; } rows[] = {
+        // D: Disconnect, S: Start Server, X: Stop Server, W: send window, N: /nick, C: Connect, E: Exit
+        {"idle", [] { ResetFakes(), InitNetwork(); }, "-S---CE"},
+        {"looking up", [] { ResetFakes(), InitNetwork(), ConnectTo("officepc"); }, "D----CE"},
+        {"connected, not greeted", [] { Connected(); }, "D---NCE"},
+        {"greeted", [] { Connected(), PeerSends(Control(CTRL_HELLO, "Ann")); }, "D--WNCE"},
+        {"listening", [] { ResetFakes(), InitNetwork(), StartServer(); }, "--X--CE"},
+    };
+    const Command commands[] = {Command::Disconnect, Command::StartServer, Command::StopServer,
+                                Command::OpenSendWindow, Command::Nick, Command::Connect, Command::Exit};
+    for (const auto& row : rows) {
+        row.reach();
+        std::string available;
+        for (size_t i = 0; i < 7; ++i) available += CommandAvailable(commands[i]) ? "DSXWNCE"[i] : '-';
+        EXPECT_EQ(available, row.available) << row.name;
+    }
+}
+
+TEST(CommandTest, WhatEachCommandShowsAndKeeps) {
+    const struct { const char* name; Command command; int times; std::string seen; } rows[] = {
+        {"connect without a host asks for one", Command::Connect, 1, "[Connect to]"},
+        {"the send window names the peer", Command::OpenSendWindow, 1, "[Send popup message to Peer]"},
+        {"always on top, and back", Command::ToggleAlwaysOnTop, 2, "[on top][not on top]"},
+        {"the toolbar, and back", Command::ToggleToolbar, 2, "[no toolbar][toolbar]"},
+        {"a popup typed without text", Command::SendPopup, 1, "[box icon: Unable to comply(empty message)]"},
+        {"exit", Command::Exit, 1, "[closed]"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetFakes(), InitNetwork();
+        fake.history.clear();
+        const int32_t onTop = chatSettings.AlwaysOnTop, toolbar = chatSettings.Toolbar;
+        for (int i = 0; i < row.times; ++i) RunCommand(row.command, "");
+        std::string seen;
+        for (const std::string& shown : fake.shell) seen += "[" + shown + "]";
+        for (const std::string& box : fake.boxes) seen += "[box " + box + "]";
+        EXPECT_EQ(seen + fake.history, row.seen);
+        EXPECT_EQ(fake.wire, "");
+        // Toggled twice is as before, and each toggle kept its new value.
+        EXPECT_EQ(chatSettings.AlwaysOnTop, onTop);
+        EXPECT_EQ(chatSettings.Toolbar, toolbar);
+    }
+}
+
+TEST(CommandTest, ATypedCommandRefusedSaysWhy) {
+    const struct { Command command; const char* typed; const char* line; bool focus; } rows[] = {
+        {Command::StopServer, "/stop", "***/stop is not available now\r\n", true},
+        {Command::Nick, "/nick Bob", "***Not connected\r\n", false},
+    };
+    for (const auto& row : rows) {
+        ResetFakes();
+        EXPECT_EQ(RefuseCommand(row.command, row.typed), row.focus);
+        EXPECT_EQ(fake.history, row.line);
     }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/toolbar_rules.h"
 #include "app/tray_rules.h"
 #include "app/window_rules.h"
@@ -193,6 +194,7 @@ TEST(PopupRulesTest, CaptionsNameThePeerLiterallyAndSendNeedsAText) {
     Connected();
     EXPECT_TRUE(!SendPopupText("") && SendPopupText("   "));
     EXPECT_EQ(fake.wire, Control(CTRL_POPUP, "   "));
+    EXPECT_EQ(fake.boxes, std::vector<std::string>{"icon: Unable to comply(empty message)"});
 }
 
 }  // namespace

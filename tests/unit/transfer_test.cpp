@@ -135,8 +135,8 @@ const ArrivalRow ARRIVALS[] = {
     {"an action ends with a full stop and never alerts", "11100", {Control(CTRL_ACTION, "waves")}, "*Peer waves.\r\n",
      ""},
     {"a popup plays the sound, then opens", "11100", {Control(CTRL_POPUP, "Lunch?")}, "",
-     " wave beep.wav; popup Lunch?;"},
-    {"a popup without sound", "11001", {Control(CTRL_POPUP, "Lunch?")}, "", " popup Lunch?;"},
+     " wave beep.wav; popup Popup message from Peer: Lunch?;"},
+    {"a popup without sound", "11001", {Control(CTRL_POPUP, "Lunch?")}, "", " popup Popup message from Peer: Lunch?;"},
     {"an ignored popup leaves no trace", "11170", {Control(CTRL_POPUP, "Lunch?")}, "", ""},
     {"a quit reason waits for the close", "11100", {Control(CTRL_QUIT, "bye")}, "", ""},
     {"an unknown code is dropped silently", "11100", {Control(0x05, "x") + Hex("02 0C 0D")}, "", ""},
@@ -173,7 +173,7 @@ TEST(IncomingTest, APopupFloodOpensTwentyWindowsTheRestAsLinesAndSoundsOncePerSe
         if (n > 20) lines += "***Popup message from Peer: popup " + std::to_string(n) + "\r\n";
     }
     EXPECT_EQ(fake.popups.size(), 20u);
-    EXPECT_EQ(fake.popups.back(), "popup 20");
+    EXPECT_EQ(fake.popups.back(), "Popup message from Peer: popup 20");
     EXPECT_EQ(fake.history, lines);
     EXPECT_EQ(Alerts().substr(0, 15), " wave beep.wav;");
     EXPECT_EQ(fake.sounds.size(), 1u);
