@@ -95,3 +95,11 @@ bool SaveSettings(const ChatSettings& settings) {
     RegistryCloseKey(key);
     return true;
 }
+
+const ChatSettings& CurrentSettings() { return chatSettings; }
+
+void LoadCurrentSettings() { LoadSettings(chatSettings); }
+
+bool SaveCurrentSettings() { return SaveSettings(chatSettings); }
+
+void SetNickname(const char* nickname) { CopyText(chatSettings.Nickname, NICKNAME_READ_SIZE, nickname); }

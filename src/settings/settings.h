@@ -40,3 +40,12 @@ void LoadSettings(ChatSettings& settings);
 // Writes all eleven values. False (after the user has been told) when the
 // key cannot be opened for writing; nothing is written then.
 bool SaveSettings(const ChatSettings& settings);
+
+// The program's own settings, as a front end sees them: read only. They
+// change through commands, the Options page and the calls below.
+const ChatSettings& CurrentSettings();
+void LoadCurrentSettings();
+bool SaveCurrentSettings();
+// The nickname to greet with, cut to its read size; kept only if the
+// settings are saved afterwards.
+void SetNickname(const char* nickname);

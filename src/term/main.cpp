@@ -38,7 +38,7 @@ int Send(const Arguments& arguments) {
     }
     // A settings file that cannot be written does not stop a send, and the
     // send's one line on standard error stays its outcome's.
-    LoadSettings(chatSettings);
+    LoadCurrentSettings();
     std::string failure;
     int status = RunSend(arguments, text, &failure);
     if (status != 0) std::fprintf(stderr, "norrik: %s\n", failure.c_str());

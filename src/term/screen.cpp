@@ -258,7 +258,7 @@ int RunScreen(const Arguments& arguments) {
         std::fprintf(stderr, "norrik: the screen needs a terminal; norrik send works without one\n");
         return 1;
     }
-    LoadSettings(chatSettings);
+    LoadCurrentSettings();
     std::setlocale(LC_ALL, "");
     initscr();
     raw();

@@ -43,7 +43,7 @@ void ShowChild(HWND child, int command) {
 
 LRESULT OnSize(LPARAM lParam) {
     MainLayout layout =
-        ComputeLayout(LOWORD(lParam), HIWORD(lParam), chatSettings.Toolbar, toolbarBottom, windowDpi);
+        ComputeLayout(LOWORD(lParam), HIWORD(lParam), CurrentSettings().Toolbar, toolbarBottom, windowDpi);
     if (toolbarWindow) SendMessageA(toolbarWindow, WM_SIZE, 0, 0);
     // Hidden while they move, so the pair repaints once in its new place.
     ShowChild(inputLine, SW_HIDE);
@@ -63,7 +63,7 @@ LRESULT OnActivate(WPARAM wParam) {
 }
 
 LRESULT OnDestroy() {
-    SaveSettings(chatSettings);
+    SaveCurrentSettings();
     ShutdownNetwork();
     DestroyToolbar();
     RemoveTrayIcon();
@@ -142,7 +142,8 @@ HICON IconAt(int id, int size) {
 
 void InitMainWindow(HWND window) {
     InitCommonControls();
-    LoadSettings(chatSettings);
+    LoadCurrentSettings();
+    const ChatSettings& settings = CurrentSettings();
     trayMenu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
     windowDpi = DpiOf(window);
     SetWindowIcons(window);
@@ -161,17 +162,17 @@ void InitMainWindow(HWND window) {
 
     InitNetwork();
 
-    if (chatSettings.AlwaysOnTop == 1) {
+    if (settings.AlwaysOnTop == 1) {
         CheckMenuItem(GetMenu(window), IDM_ALWAYS_ON_TOP, MF_BYCOMMAND | MF_CHECKED);
         SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
-    if (chatSettings.Toolbar == 1) {
+    if (settings.Toolbar == 1) {
         CreateToolbar();
         CheckMenuItem(GetMenu(window), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
     }
 
-    bool trayIconAdded = chatSettings.Trayicon == 1 && AddTrayIcon();
-    if (StartsHidden(chatSettings, trayIconAdded)) {
+    bool trayIconAdded = settings.Trayicon == 1 && AddTrayIcon();
+    if (StartsHidden(settings, trayIconAdded)) {
         HideMainWindow();
     } else {
         ShowMainWindow();
