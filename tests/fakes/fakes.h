@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/connection_state.h"
+#include "seams/controls.h"
 #include "seams/settings_store.h"
 
 struct FakeMenuItem { int id; std::string text; bool enabled; };
@@ -23,7 +24,7 @@ struct FakePlatform {
     size_t selectionStart = 0, selectionEnd = 0;
     bool inputFocused = false;
     std::vector<std::string> boxes;  // "icon: text" or "plain: text"; the caption is "Error" for both
-    bool buttons[6] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
+    bool buttons[TOOLBAR_BUTTON_COUNT] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
     std::vector<FakeMenuItem> mainMenu, trayMenu;
     std::string timer;  // "<id> every <ms> ms" while the flash timer runs
     bool titleInverted = false;
