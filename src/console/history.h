@@ -1,5 +1,6 @@
 #pragma once
 #include <cstddef>
+#include <initializer_list>
 
 // The only way anything writes to the conversation view. Texts land at the
 // end exactly as given: no line end is added and none is translated, so a
@@ -13,4 +14,7 @@ constexpr size_t HISTORY_CAPACITY = 1000000;
 constexpr size_t HISTORY_TRIMMED_SIZE = 750000;
 
 void AppendHistory(const char* text);
+// The parts one after the other, as one text: a line made of the program's
+// words and a peer's name or text goes to the pane in one piece.
+void AppendHistory(std::initializer_list<const char*> parts);
 void ClearHistory();

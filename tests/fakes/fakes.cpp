@@ -161,17 +161,12 @@ std::string Controls() {
 
 bool HistoryPaneExists() { return true; }
 size_t HistoryPaneTextLength() { return fake.history.size(); }
-void HistoryPaneSetSelection(size_t start, size_t end) { fake.selectionStart = start, fake.selectionEnd = end; }
-void HistoryPaneReplaceSelection(const char* text) {
-    size_t start = std::min(fake.selectionStart, fake.history.size());
-    size_t end = std::min(std::max(fake.selectionEnd, start), fake.history.size());
-    fake.history.replace(start, end - start, text);
-    fake.selectionStart = fake.selectionEnd = start + std::strlen(text);
-}
+void HistoryPaneAppend(const char* text) { fake.history += text; }
 size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
     return CopyText(buffer, size, from < fake.history.size() ? fake.history.c_str() + from : "");
 }
-void HistoryPaneSetText(const char* text) { fake.history = text, fake.selectionStart = fake.selectionEnd = 0; }
+void HistoryPaneDropOldest(size_t count) { fake.history.erase(0, count); }
+void HistoryPaneClear() { fake.history.clear(); }
 
 size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, fake.input.c_str()); }
 void ClearInputLine() { fake.input.clear(); }

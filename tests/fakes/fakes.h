@@ -21,7 +21,6 @@ struct FakeEvent { int message; uintptr_t target; uint32_t event; int error; }; 
 
 struct FakePlatform {
     std::string history, input;
-    size_t selectionStart = 0, selectionEnd = 0;
     bool inputFocused = false;
     std::vector<std::string> boxes;  // "icon: text" or "plain: text"; the caption is "Error" for both
     bool buttons[TOOLBAR_BUTTON_COUNT] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
