@@ -12,8 +12,8 @@ namespace {
 constexpr size_t LINE_END_SEARCH = 4096;
 
 // Removes the oldest whole lines, so that the text and the adding characters
-// after it fit in HISTORY_TRIMMED_SIZE; returns the length that is left.
-size_t RemoveOldestLines(size_t length, size_t adding) {
+// after it fit in HISTORY_TRIMMED_SIZE.
+void RemoveOldestLines(size_t length, size_t adding) {
     size_t from = length + adding > HISTORY_TRIMMED_SIZE ? length + adding - HISTORY_TRIMMED_SIZE : 0;
     if (from > length) from = length;
     char text[LINE_END_SEARCH];
@@ -21,30 +21,25 @@ size_t RemoveOldestLines(size_t length, size_t adding) {
     const char* lineEnd = std::strstr(text, "\r\n");
     // The text left begins where a line begins.
     size_t cut = lineEnd ? from + static_cast<size_t>(lineEnd - text) + 2 : length;
-    HistoryPaneSetSelection(0, cut);
-    HistoryPaneReplaceSelection("");
-    return length - cut;
+    HistoryPaneDropOldest(cut);
 }
 
 }  // namespace
 
 void AppendHistory(const char* text) {
-    if (!HistoryPaneExists()) return;
-    size_t end = HistoryPaneTextLength();
+    if (!text || !HistoryPaneExists()) return;
+    const size_t length = HistoryPaneTextLength();
     const size_t adding = std::strlen(text);
-    if (end + adding > HISTORY_CAPACITY) end = RemoveOldestLines(end, adding);
-    // Wherever the user left the caret or a selection, the text goes to the
-    // end; the pane then shows the newest text.
-    HistoryPaneSetSelection(end, end);
-    HistoryPaneReplaceSelection(text);
+    if (length + adding > HISTORY_CAPACITY) RemoveOldestLines(length, adding);
+    HistoryPaneAppend(text);
 }
 
 void AppendHistory(std::initializer_list<const char*> parts) {
-    std::string line;
-    for (const char* part : parts) line += part;
-    AppendHistory(line.c_str());
+    std::string text;
+    for (const char* part : parts) {
+        if (part) text += part;
+    }
+    AppendHistory(text.c_str());
 }
 
-void ClearHistory() {
-    if (HistoryPaneExists()) HistoryPaneSetText("");
-}
+void ClearHistory() { HistoryPaneClear(); }

@@ -14,6 +14,7 @@ constexpr size_t HISTORY_CAPACITY = 1000000;
 constexpr size_t HISTORY_TRIMMED_SIZE = 750000;
 
 void AppendHistory(const char* text);
-// One line made of its parts, appended as one text.
+// The parts one after the other, as one text: a line made of the program's
+// words and a peer's name or text goes to the pane in one piece.
 void AppendHistory(std::initializer_list<const char*> parts);
 void ClearHistory();

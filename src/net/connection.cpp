@@ -64,15 +64,9 @@ void OnConnectionClosed(SocketHandle socket) {
     }
     CloseConnectionSocket();
     if (cs.peerQuitReceived == 1) {
-        AppendHistory("*** ");
-        AppendHistory(cs.peerName);
-        AppendHistory(" has quit(Quit: ");
-        AppendHistory(cs.peerQuitReason);
-        AppendHistory(")\r\n");
+        AppendHistory({"*** ", cs.peerName, " has quit(Quit: ", cs.peerQuitReason, ")\r\n"});
     } else {
-        AppendHistory("***");
-        AppendHistory(cs.peerName);
-        AppendHistory(" has quit(Connection reset)\r\n");
+        AppendHistory({"***", cs.peerName, " has quit(Connection reset)\r\n"});
     }
     cs.peerQuitReceived = 0;
 
@@ -126,9 +120,7 @@ bool InitNetwork() {
     // WinSock's own texts, terminated here whatever it filled in.
     info.description[sizeof info.description - 1] = '\0';
     info.systemStatus[sizeof info.systemStatus - 1] = '\0';
-    AppendHistory(info.description);
-    std::snprintf(lines.get(), LINE_BUFFER_SIZE, "  %s\r\n", info.systemStatus);
-    AppendHistory(lines.get());
+    AppendHistory({info.description, "  ", info.systemStatus, "\r\n"});
 
     cs.winsockStarted = 1;
     CopyText(cs.peerName, "Peer");

@@ -1,5 +1,8 @@
 #include "net/control_states.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "res/resource.h"
 #include "seams/controls.h"
 
@@ -33,15 +36,7 @@ const char* MenuTextOf(int item) {
     }
 }
 
-// Shows item in the place that shows either it or other.
-void ShowMenuItem(int item, int other, bool enabled) {
-    SwapMenuItem(MenuOwner::Main, other, item, MenuTextOf(item));
-    SetMenuItemEnabled(MenuOwner::Main, item, enabled);
-}
-
-void SetButtons(const bool (&on)[TOOLBAR_BUTTON_COUNT]) {
-    for (int i = 0; i < TOOLBAR_BUTTON_COUNT; ++i) SetButtonEnabled(IDT_CONNECT + i, on[i]);
-}
+void Show(const ControlRow& row) { ShowControls(row, MenuTextOf(row.connectItem), MenuTextOf(row.serverItem)); }
 
 }  // namespace
 
@@ -62,15 +57,11 @@ const ControlRow& ControlRowOf(ControlState state) {
     return CONTROL_ROWS[0];
 }
 
-void ApplyControlStates() {
-    const ControlRow& row = ControlRowOf(ControlStateOf(connectionState));
-    SetButtons(row.buttons);
-    ShowMenuItem(row.connectItem, row.connectItem == IDM_CONNECT ? IDM_DISCONNECT : IDM_CONNECT,
-                 row.connectItemEnabled);
-    ShowMenuItem(row.serverItem, row.serverItem == IDM_START_SERVER ? IDM_STOP_SERVER : IDM_START_SERVER,
-                 row.serverItemEnabled);
-    SetMenuItemEnabled(MenuOwner::Main, IDM_SEND_POPUP, row.sendPopupItems);
-    SetMenuItemEnabled(MenuOwner::Tray, IDM_TRAY_SEND_POPUP, row.sendPopupItems);
-}
+void ApplyControlStates() { Show(ControlRowOf(ControlStateOf(connectionState))); }
 
-void ApplyCreatedToolbarStates() { SetButtons(ControlRowOf(ControlStateOf(connectionState)).createdToolbarButtons); }
+void ApplyCreatedToolbarStates() {
+    // The menu items are shown as they already are.
+    ControlRow row = ControlRowOf(ControlStateOf(connectionState));
+    std::copy(std::begin(row.createdToolbarButtons), std::end(row.createdToolbarButtons), std::begin(row.buttons));
+    Show(row);
+}

@@ -21,30 +21,18 @@ constexpr unsigned BEEP_FREQUENCY = 500;
 constexpr unsigned BEEP_DURATION = 1000;
 
 void ShowChatText(const char* text) {
-    AppendHistory("<");
-    AppendHistory(connectionState.peerName);
-    AppendHistory("> ");
-    AppendHistory(text);
-    AppendHistory("\r\n");
+    AppendHistory({"<", connectionState.peerName, "> ", text, "\r\n"});
     if (chatSettings.FlashTitle == 1 && windowActive == 0) StartTitleFlash(FLASH_INTERVAL);
     if (chatSettings.Beep == 1) SoundTone(BEEP_FREQUENCY, BEEP_DURATION);
 }
 
 void ShowNicknameChange(const char* text) {
-    AppendHistory("***");
-    AppendHistory(connectionState.peerName);
-    AppendHistory(" is now known as ");
-    AppendHistory(text);
-    AppendHistory(".\r\n");
+    AppendHistory({"***", connectionState.peerName, " is now known as ", text, ".\r\n"});
     CopyText(connectionState.peerName, text);
 }
 
 void ShowAction(const char* text) {
-    AppendHistory("*");
-    AppendHistory(connectionState.peerName);
-    AppendHistory(" ");
-    AppendHistory(text);
-    AppendHistory(".\r\n");
+    AppendHistory({"*", connectionState.peerName, " ", text, ".\r\n"});
 }
 
 void OpenPopup(const char* text) {
@@ -58,11 +46,7 @@ void OpenPopup(const char* text) {
     }
     // Nothing is lost when no more windows open: the line names the sender
     // and holds the whole text.
-    AppendHistory("***Popup message from ");
-    AppendHistory(connectionState.peerName);
-    AppendHistory(": ");
-    AppendHistory(text);
-    AppendHistory("\r\n");
+    AppendHistory({"***Popup message from ", connectionState.peerName, ": ", text, "\r\n"});
 }
 
 void Greet(const char* text) {
@@ -70,9 +54,7 @@ void Greet(const char* text) {
     // A /nick of an earlier connection is undone: the peer has just been
     // greeted with the configured name.
     CopyText(connectionState.myName, chatSettings.Nickname);
-    AppendHistory("*** You are connected to ");
-    AppendHistory(connectionState.peerName);
-    AppendHistory(".\r\n");
+    AppendHistory({"*** You are connected to ", connectionState.peerName, ".\r\n"});
     connectionState.peerGreeted = 1;
     ApplyControlStates();
 }

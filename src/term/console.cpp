@@ -1,8 +1,5 @@
 // The history pane and the input line of the terminal: text held in the
 // view, which the screen draws.
-#include <algorithm>
-#include <cstring>
-
 #include "term/view.h"
 #include "common/text.h"
 #include "seams/history_pane.h"
@@ -12,20 +9,18 @@ bool HistoryPaneExists() { return true; }
 
 size_t HistoryPaneTextLength() { return termView.history.size(); }
 
-void HistoryPaneSetSelection(size_t start, size_t end) {
-    termView.selectionStart = std::min(start, termView.history.size());
-    termView.selectionEnd = std::min(std::max(end, termView.selectionStart), termView.history.size());
-}
-
-void HistoryPaneReplaceSelection(const char* text) {
-    termView.history.replace(termView.selectionStart, termView.selectionEnd - termView.selectionStart, text);
-    termView.selectionStart = termView.selectionEnd = termView.selectionStart + std::strlen(text);
+void HistoryPaneAppend(const char* text) {
+    termView.history += text;
     termView.changed = true;
 }
 
-void HistoryPaneSetText(const char* text) {
-    termView.history = text;
-    termView.selectionStart = termView.selectionEnd = 0;
+void HistoryPaneDropOldest(size_t count) {
+    termView.history.erase(0, count);
+    termView.changed = true;
+}
+
+void HistoryPaneClear() {
+    termView.history.clear();
     termView.changed = true;
 }
 

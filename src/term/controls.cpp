@@ -7,9 +7,7 @@
 #include "seams/controls.h"
 #include "seams/message_box.h"
 
-void SetButtonEnabled(int, bool) {}
-void SwapMenuItem(MenuOwner, int, int, const char*) {}
-void SetMenuItemEnabled(MenuOwner, int, bool) {}
+void ShowControls(const ControlRow&, const char*, const char*) {}
 
 void ShowErrorBox(const char* text) {
     termView.boxes.push_back(std::string("Error: ") + text);

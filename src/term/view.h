@@ -22,7 +22,6 @@ struct TermView {
     // The history pane as the core wrote it: lines end in "\r\n". Its
     // length stays within the core's capacity, which trims it.
     std::string history;
-    size_t selectionStart = 0, selectionEnd = 0;
     // The input line and the caret in it (a byte offset).
     std::string input;
     size_t caret = 0;

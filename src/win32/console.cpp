@@ -23,9 +23,6 @@ WNDPROC previousHistoryPaneProc = nullptr;
 // HISTORY_FLUSH_MS.
 std::string pendingHistory;
 DWORD pendingSince = 0;
-// The caller asked for the selection at the end of the text, pending text
-// included: what it replaces the selection with is appended.
-bool selectionAtEnd = false;
 
 constexpr UINT_PTR HISTORY_FLUSH_TIMER = 1;
 constexpr DWORD HISTORY_FLUSH_MS = 50;
@@ -63,6 +60,8 @@ void FlushHistoryPane() {
     // Taken out first: the calls below come back through HistoryPaneProc.
     std::string text;
     text.swap(pendingHistory);
+    // Wherever the user left the caret or a selection, the text goes to the
+    // end; the control then scrolls to it.
     LRESULT end = CallHistoryPane(WM_GETTEXTLENGTH, 0, 0);
     CallHistoryPane(EM_SETSEL, static_cast<WPARAM>(end), end);
     CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
@@ -86,7 +85,6 @@ HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height) {
     // told otherwise, and then drops every further line without a word.
     SendMessageA(historyPane, EM_LIMITTEXT, 0, 0);
     pendingHistory.clear();
-    selectionAtEnd = false;
     previousHistoryPaneProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(historyPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HistoryPaneProc)));
     return historyPane;
@@ -110,20 +108,8 @@ size_t HistoryPaneTextLength() {
     return static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + pendingHistory.size();
 }
 
-void HistoryPaneSetSelection(size_t start, size_t end) {
-    size_t length = HistoryPaneTextLength();
-    selectionAtEnd = start == length && end == length;
-    if (selectionAtEnd) return;
-    FlushHistoryPane();
-    CallHistoryPane(EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
-}
-
-void HistoryPaneReplaceSelection(const char* text) {
-    if (!selectionAtEnd) {
-        FlushHistoryPane();
-        CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
-        return;
-    }
+void HistoryPaneAppend(const char* text) {
+    if (!historyPane || *text == '\0') return;
     if (pendingHistory.empty()) {
         pendingSince = GetTickCount();
         // The timer shows the text while a modal loop runs instead of ours.
@@ -132,11 +118,18 @@ void HistoryPaneReplaceSelection(const char* text) {
     pendingHistory += text;
 }
 
-void HistoryPaneSetText(const char* text) {
+void HistoryPaneDropOldest(size_t count) {
+    if (!historyPane) return;
+    FlushHistoryPane();
+    CallHistoryPane(EM_SETSEL, 0, static_cast<LPARAM>(count));
+    CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
+}
+
+void HistoryPaneClear() {
+    if (!historyPane) return;
     pendingHistory.clear();
-    selectionAtEnd = false;
     KillTimer(historyPane, HISTORY_FLUSH_TIMER);
-    CallHistoryPane(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    CallHistoryPane(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
 size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {

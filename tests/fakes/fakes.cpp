@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <tuple>
 
 #include "app/interpreter.h"
@@ -53,10 +54,15 @@ void PostAcceptIfArmed() {
     PostEvent(1, static_cast<uintptr_t>(fake.listening), SOCKET_EVENT_ACCEPT);
 }
 
-FakeMenuItem* ItemOf(MenuOwner menu, int id) {
-    auto& items = menu == MenuOwner::Main ? fake.mainMenu : fake.trayMenu;
+FakeMenuItem* ItemOf(std::vector<FakeMenuItem>& items, int id) {
     auto found = std::find_if(items.begin(), items.end(), [id](const FakeMenuItem& item) { return item.id == id; });
     return found == items.end() ? nullptr : &*found;
+}
+
+// As the Win32 menu does: the place that shows first or second shows shown.
+void ShowInPlace(int first, int second, int shown, const char* text, bool enabled) {
+    if (FakeMenuItem* item = ItemOf(fake.mainMenu, shown == first ? second : first)) *item = {shown, text, true};
+    if (FakeMenuItem* item = ItemOf(fake.mainMenu, shown)) item->enabled = enabled;
 }
 
 bool OpenKey(RegistryKey* key) {
@@ -142,7 +148,7 @@ std::string Hex(const char* text) {
 
 std::string Controls() {
     std::string text;
-    for (int i = 0; i < 6; ++i) text += fake.buttons[i] ? "CDSXPH"[i] : '-';
+    for (int i = 0; i < TOOLBAR_BUTTON_COUNT; ++i) text += fake.buttons[i] ? "CDSXPH"[i] : '-';
     for (const auto* menu : {&fake.mainMenu, &fake.trayMenu}) {
         for (const FakeMenuItem& item : *menu) {
             text += (menu == &fake.trayMenu ? "; tray " : "; ") + std::to_string(item.id) + " " + item.text +
@@ -156,17 +162,12 @@ std::string Controls() {
 
 bool HistoryPaneExists() { return true; }
 size_t HistoryPaneTextLength() { return fake.history.size(); }
-void HistoryPaneSetSelection(size_t start, size_t end) { fake.selectionStart = start, fake.selectionEnd = end; }
-void HistoryPaneReplaceSelection(const char* text) {
-    size_t start = std::min(fake.selectionStart, fake.history.size());
-    size_t end = std::min(std::max(fake.selectionEnd, start), fake.history.size());
-    fake.history.replace(start, end - start, text);
-    fake.selectionStart = fake.selectionEnd = start + std::strlen(text);
-}
+void HistoryPaneAppend(const char* text) { fake.history += text; }
 size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
     return CopyText(buffer, size, from < fake.history.size() ? fake.history.c_str() + from : "");
 }
-void HistoryPaneSetText(const char* text) { fake.history = text, fake.selectionStart = fake.selectionEnd = 0; }
+void HistoryPaneDropOldest(size_t count) { fake.history.erase(0, count); }
+void HistoryPaneClear() { fake.history.clear(); }
 
 size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, fake.input.c_str()); }
 void ClearInputLine() { fake.input.clear(); }
@@ -189,11 +190,13 @@ void CloseProgram() { fake.shell.push_back("closed"); }
 void ShowErrorBox(const char* text) { fake.boxes.push_back(std::string("icon: ") + text); }
 void ShowPlainBox(const char* text) { fake.boxes.push_back(std::string("plain: ") + text); }
 
-void SetButtonEnabled(int id, bool on) { if (id >= IDT_CONNECT && id <= IDT_HELP) fake.buttons[id - IDT_CONNECT] = on; }
-void SwapMenuItem(MenuOwner menu, int oldId, int newId, const char* text) {
-    if (FakeMenuItem* item = ItemOf(menu, oldId)) *item = {newId, text, item->enabled};
+void ShowControls(const ControlRow& row, const char* connectItemText, const char* serverItemText) {
+    std::copy(std::begin(row.buttons), std::end(row.buttons), std::begin(fake.buttons));
+    ShowInPlace(IDM_CONNECT, IDM_DISCONNECT, row.connectItem, connectItemText, row.connectItemEnabled);
+    ShowInPlace(IDM_START_SERVER, IDM_STOP_SERVER, row.serverItem, serverItemText, row.serverItemEnabled);
+    if (FakeMenuItem* item = ItemOf(fake.mainMenu, IDM_SEND_POPUP)) item->enabled = row.sendPopupItems;
+    if (FakeMenuItem* item = ItemOf(fake.trayMenu, IDM_TRAY_SEND_POPUP)) item->enabled = row.sendPopupItems;
 }
-void SetMenuItemEnabled(MenuOwner menu, int id, bool on) { if (auto* item = ItemOf(menu, id)) item->enabled = on; }
 
 void StartFlashTimer(unsigned id, unsigned interval) {
     fake.timer = std::to_string(id) + " every " + std::to_string(interval) + " ms";

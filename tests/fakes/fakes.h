@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "net/connection_state.h"
+#include "seams/controls.h"
 #include "seams/settings_store.h"
 
 struct FakeMenuItem { int id; std::string text; bool enabled; };
@@ -20,10 +21,9 @@ struct FakeEvent { int message; uintptr_t target; uint32_t event; int error; }; 
 
 struct FakePlatform {
     std::string history, input;
-    size_t selectionStart = 0, selectionEnd = 0;
     bool inputFocused = false;
     std::vector<std::string> boxes;  // "icon: text" or "plain: text"; the caption is "Error" for both
-    bool buttons[6] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
+    bool buttons[TOOLBAR_BUTTON_COUNT] = {true, false, true, false, false, true};  // IDT_CONNECT .. IDT_HELP
     std::vector<FakeMenuItem> mainMenu, trayMenu;
     std::string timer;  // "<id> every <ms> ms" while the flash timer runs
     bool titleInverted = false;

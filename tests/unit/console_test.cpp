@@ -11,7 +11,6 @@
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "settings/settings.h"
-#include "seams/history_pane.h"
 
 namespace {
 
@@ -23,13 +22,11 @@ const std::string HELP =
     "/clear\t\t\tClears the history window\r\n***End Available Commands\r\n";
 const std::string DISCONNECTED = "Disconnected from server...\r\n";
 
-TEST(HistoryTest, AppendsLandAtTheEndWhateverTheUserSelected) {
+TEST(HistoryTest, AppendsLandAtTheEndAsGivenAndPartsAsOneText) {
     ResetFakes();
     AppendHistory("Server closed...");
-    HistoryPaneSetSelection(0, 6);
-    AppendHistory("next\n\r");
-    EXPECT_EQ(fake.history, "Server closed...next\n\r");
-    EXPECT_EQ(fake.selectionStart, fake.history.size());
+    AppendHistory({"<", "Bob %s", "> ", "", "next\n\r"});
+    EXPECT_EQ(fake.history, "Server closed...<Bob %s> next\n\r");
     ClearHistory();
     EXPECT_EQ(fake.history, "");
 }

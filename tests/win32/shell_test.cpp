@@ -222,6 +222,7 @@ TEST_F(ShellTest, StoredSettingsDecideHowItStarts) {
         EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, row.visible);
         EXPECT_EQ(IconPresent(mainWindow), row.icon);
         EXPECT_EQ((GetWindowLongA(mainWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, row.topmost);
+        EXPECT_EQ(GetMenuState(trayMenu, IDM_TRAY_SEND_POPUP, MF_BYCOMMAND) & MF_GRAYED, UINT(MF_GRAYED)) << "no peer";
         ExpectLaidOut(row.toolbar);
         Stop();
     }
