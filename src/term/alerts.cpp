@@ -3,33 +3,33 @@
 // terminal has the focus again, so an idle program wakes for nothing.
 #include <chrono>
 
-#include "term/view.h"
+#include "term/state.h"
 #include "seams/alerts.h"
 #include "seams/timer.h"
 
 void StartFlashTimer(unsigned, unsigned) {
-    termView.titleMarked = true;
-    termView.changed = true;
+    term.titleMarked = true;
+    term.changed = true;
 }
 
 void StopFlashTimer(unsigned) {
-    termView.titleMarked = false;
-    termView.changed = true;
+    term.titleMarked = false;
+    term.changed = true;
 }
 
 void FlashTitleBar(bool) {}
 
 void SoundTone(unsigned, unsigned) {
-    ++termView.bells;
-    termView.changed = true;
+    ++term.bells;
+    term.changed = true;
 }
 
 // The popup sound: there is no sound file in a terminal, so it rings the
 // bell once, when the core would start the sound (PlaySound, and once for
 // a burst of popups).
 void PlayWaveFile(const char*) {
-    ++termView.bells;
-    termView.changed = true;
+    ++term.bells;
+    term.changed = true;
 }
 
 uint32_t MillisecondsNow() {

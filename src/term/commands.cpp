@@ -5,7 +5,7 @@
 #include "seams/front_end_commands.h"
 #include "seams/shell.h"
 #include "term/screen.h"
-#include "term/view.h"
+#include "term/state.h"
 
 namespace {
 
@@ -50,8 +50,8 @@ Command FrontEndCommandFor(const char* line, const char** argument) {
 bool AskForHost() { return false; }
 
 void OpenSendWindow(const char* caption) {
-    termView.compose = {true, caption, ""};
-    termView.changed = true;
+    term.compose = {true, caption, ""};
+    term.changed = true;
 }
 
 void CloseProgram() { LeaveScreen(); }

@@ -1,39 +1,39 @@
 // The history pane and the input line of the terminal: text held in the
 // view, which the screen draws.
-#include "term/view.h"
+#include "term/state.h"
 #include "common/text.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
 
 bool HistoryPaneExists() { return true; }
 
-size_t HistoryPaneTextLength() { return termView.history.size(); }
+size_t HistoryPaneTextLength() { return term.history.size(); }
 
 void HistoryPaneAppend(const char* text) {
-    termView.history += text;
-    termView.changed = true;
+    term.history += text;
+    term.changed = true;
 }
 
 void HistoryPaneDropOldest(size_t count) {
-    termView.history.erase(0, count);
-    termView.changed = true;
+    term.history.erase(0, count);
+    term.changed = true;
 }
 
 void HistoryPaneClear() {
-    termView.history.clear();
-    termView.changed = true;
+    term.history.clear();
+    term.changed = true;
 }
 
 size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
-    return CopyText(buffer, size, from < termView.history.size() ? termView.history.c_str() + from : "");
+    return CopyText(buffer, size, from < term.history.size() ? term.history.c_str() + from : "");
 }
 
-size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, termView.input.c_str()); }
+size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, term.input.c_str()); }
 
 void ClearInputLine() {
-    termView.input.clear();
-    termView.caret = 0;
-    termView.changed = true;
+    term.input.clear();
+    term.caret = 0;
+    term.changed = true;
 }
 
 // The input line always has the keys unless a box or a popup is open.

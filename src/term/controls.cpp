@@ -3,15 +3,15 @@
 // the state. Message boxes are framed boxes that Enter or Esc dismisses.
 #include <string>
 
-#include "term/view.h"
+#include "term/state.h"
 #include "seams/controls.h"
 #include "seams/message_box.h"
 
 void ShowControls(const ControlRow&, const char*, const char*) {}
 
 void ShowErrorBox(const char* text) {
-    termView.boxes.push_back(std::string("Error: ") + text);
-    termView.changed = true;
+    term.boxes.push_back(std::string("Error: ") + text);
+    term.changed = true;
 }
 
 void ShowPlainBox(const char* text) { ShowErrorBox(text); }

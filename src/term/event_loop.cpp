@@ -14,8 +14,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,47 +21,12 @@
 
 #include "common/text.h"
 #include "net/connection.h"
-#include "term/socket_errors.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
+#include "term/socket_errors.h"
+#include "term/state.h"
 
 namespace {
-
-enum class Selected { None, Listen, Connection };
-
-// What WinSock would remember of a socket between its notifications.
-struct SocketRecord {
-    Selected selected = Selected::None;
-    bool connecting = false;    // a connect is under way: its end is the next notification
-    int refusedAtOnce = 0;      // errno of a connect that failed at once, told as its end
-    bool accepted = false;      // came from accept: connected already
-    bool readArmed = true;      // a read notification may come; again after each read
-    bool acceptArmed = true;    // an accept notification may come; again after each accept
-    bool writeWanted = false;   // a send would have blocked: tell once it can go on
-    bool closeTold = false;     // the close has been told: nothing more comes
-};
-
-enum class Target { Listen, Connection, Lookup };
-
-struct Notification {
-    Target target;
-    uintptr_t handle;  // the socket, or the look-up's handle
-    uint32_t event;
-    int error;
-};
-
-// A look-up runs on a thread of its own with a copy of the name and a
-// result of its own: it never touches the core's memory, so one that is
-// given up, or still running at exit, can do no harm. The answer is copied
-// into the core's buffer when it is handed over.
-struct LookupJob {
-    uintptr_t handle = 0;
-    char name[CONNECT_HOST_SIZE] = {};
-    bool found = false;
-    uint32_t address = 0;
-    char* buffer = nullptr;  // the core's, valid until the answer is handed over
-    size_t size = 0;
-};
 
 // The host entry a look-up leaves in the core's buffer.
 struct LookupEntry {
@@ -71,42 +34,37 @@ struct LookupEntry {
     uint32_t address;
 };
 
-std::map<int, SocketRecord> sockets;
-std::deque<Notification> queue;
-std::map<int, void (*)()> watched;
-std::map<uintptr_t, std::shared_ptr<LookupJob>> lookupsUnderWay;
-uintptr_t nextLookupHandle = 1;
-int lastError = 0;
-int lastConnectErrno = 0;
-int lastCloseErrno = 0;
+EventLoopTables& loop = term.loop;
 
-// Look-ups that have answered, filled by their threads.
-std::mutex answeredMutex;
-std::vector<std::shared_ptr<LookupJob>> answered;
+// Look-ups that have answered, filled by their threads: apart from the
+// record, which only this thread touches.
+struct {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<LookupJob>> jobs;
+} answered;
 
-int wakePipe[2] = {-1, -1};
 
 void EnsureWakePipe() {
-    if (wakePipe[0] >= 0) return;
-    if (pipe(wakePipe) != 0) return;
-    for (int fd : wakePipe) {
+    if (loop.wakePipe[0] >= 0) return;
+    if (pipe(loop.wakePipe) != 0) return;
+    for (int fd : loop.wakePipe) {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
 }
 
 bool Fail(int errnoValue) {
-    lastError = WinSockErrorOf(errnoValue);
+    loop.lastError = WinSockErrorOf(errnoValue);
     return false;
 }
 
 SocketRecord* RecordOf(SocketHandle socket) {
-    auto found = sockets.find(static_cast<int>(socket));
-    return found == sockets.end() ? nullptr : &found->second;
+    auto found = loop.sockets.find(static_cast<int>(socket));
+    return found == loop.sockets.end() ? nullptr : &found->second;
 }
 
 void Queue(Target target, uintptr_t handle, uint32_t event, int error) {
-    queue.push_back({target, handle, event, error});
+    loop.queue.push_back({target, handle, event, error});
 }
 
 sockaddr_in AddressOf(uint32_t address, uint16_t port) {
@@ -138,8 +96,8 @@ void LookUp(std::shared_ptr<LookupJob> job) {
     }
     if (result) freeaddrinfo(result);
     {
-        std::lock_guard<std::mutex> lock(answeredMutex);
-        answered.push_back(job);
+        std::lock_guard<std::mutex> lock(answered.mutex);
+        answered.jobs.push_back(job);
     }
     WakeEventLoop();
 }
@@ -147,14 +105,14 @@ void LookUp(std::shared_ptr<LookupJob> job) {
 void TakeAnsweredLookups() {
     std::vector<std::shared_ptr<LookupJob>> jobs;
     {
-        std::lock_guard<std::mutex> lock(answeredMutex);
-        jobs.swap(answered);
+        std::lock_guard<std::mutex> lock(answered.mutex);
+        jobs.swap(answered.jobs);
     }
     for (const auto& job : jobs) {
         // The answer of a look-up the core gave up still comes: the core
         // needs it to let go of the buffer, and nothing is written to one
         // it released.
-        if (lookupsUnderWay.erase(job->handle) == 0) continue;
+        if (loop.lookupsUnderWay.erase(job->handle) == 0) continue;
         LookupEntry entry = {job->found ? 1u : 0u, job->address};
         if (job->buffer && job->size >= sizeof entry) std::memcpy(job->buffer, &entry, sizeof entry);
         Queue(Target::Lookup, job->handle, 0, job->found ? 0 : LOOKUP_FAILED_ERROR);
@@ -175,7 +133,7 @@ void Notice(int fd, SocketRecord& record, short revents) {
         if (!(revents & (POLLOUT | POLLERR | POLLHUP))) return;
         record.connecting = false;
         int error = PendingError(fd);
-        if (error != 0) lastConnectErrno = error;
+        if (error != 0) loop.lastConnectErrno = error;
         Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_CONNECT,
               error == 0 ? 0 : WinSockErrorOf(error));
         if (error == 0) Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_WRITE, 0);
@@ -192,7 +150,7 @@ void Notice(int fd, SocketRecord& record, short revents) {
             // the last bytes were read.
             record.closeTold = true;
             int error = PendingError(fd);
-            lastCloseErrno = error;
+            loop.lastCloseErrno = error;
             Queue(Target::Connection, static_cast<uintptr_t>(fd), SOCKET_EVENT_CLOSE,
                   error == 0 ? 0 : WinSockErrorOf(error));
         }
@@ -205,9 +163,9 @@ void Notice(int fd, SocketRecord& record, short revents) {
 
 void HandQueuedToCore() {
     // Bounded: a handler may queue more (a marker after a close).
-    for (size_t handed = 0; !queue.empty() && handed < 100000; ++handed) {
-        Notification next = queue.front();
-        queue.pop_front();
+    for (size_t handed = 0; !loop.queue.empty() && handed < 100000; ++handed) {
+        Notification next = loop.queue.front();
+        loop.queue.pop_front();
         switch (next.target) {
         case Target::Listen:
             OnListenEvent(static_cast<SocketHandle>(next.handle), next.event, next.error);
@@ -224,32 +182,32 @@ void HandQueuedToCore() {
 
 // ------------------------------------------------------------ event loop
 
-void WatchDescriptor(int fd, void (*onInput)()) { watched[fd] = onInput; }
+void WatchDescriptor(int fd, void (*onInput)()) { loop.watched[fd] = onInput; }
 
 void WakeEventLoop() {
-    if (wakePipe[1] < 0) return;
+    if (loop.wakePipe[1] < 0) return;
     const char byte = 1;
-    ssize_t written = write(wakePipe[1], &byte, 1);
+    ssize_t written = write(loop.wakePipe[1], &byte, 1);
     (void)written;  // a full pipe wakes the loop as well
 }
 
-int LastConnectErrno() { return lastConnectErrno; }
+int LastConnectErrno() { return loop.lastConnectErrno; }
 
-int LastCloseErrno() { return lastCloseErrno; }
+int LastCloseErrno() { return loop.lastCloseErrno; }
 
-bool EventsQueued() { return !queue.empty(); }
+bool EventsQueued() { return !loop.queue.empty(); }
 
 void RunEventLoopOnce(int timeoutMs) {
     EnsureWakePipe();
     std::vector<pollfd> polled;
-    polled.push_back({wakePipe[0], POLLIN, 0});
-    for (const auto& entry : watched) polled.push_back({entry.first, POLLIN, 0});
+    polled.push_back({loop.wakePipe[0], POLLIN, 0});
+    for (const auto& entry : loop.watched) polled.push_back({entry.first, POLLIN, 0});
     const size_t firstSocket = polled.size();
-    for (auto& entry : sockets) {
+    for (auto& entry : loop.sockets) {
         SocketRecord& record = entry.second;
         if (record.connecting && record.refusedAtOnce != 0) {
             record.connecting = false;
-            lastConnectErrno = record.refusedAtOnce;
+            loop.lastConnectErrno = record.refusedAtOnce;
             Queue(Target::Connection, static_cast<uintptr_t>(entry.first), SOCKET_EVENT_CONNECT,
                   WinSockErrorOf(record.refusedAtOnce));
             continue;
@@ -267,12 +225,12 @@ void RunEventLoopOnce(int timeoutMs) {
         if (events != 0) polled.push_back({entry.first, events, 0});
     }
     // What was queued meanwhile (a marker, a delivery) goes first, at once.
-    int ready = poll(polled.data(), polled.size(), queue.empty() ? timeoutMs : 0);
+    int ready = poll(polled.data(), polled.size(), loop.queue.empty() ? timeoutMs : 0);
     const bool interrupted = ready < 0 && errno == EINTR;
     if (ready > 0) {
         if (polled[0].revents & POLLIN) {
             char drained[64];
-            while (read(wakePipe[0], drained, sizeof drained) > 0) {
+            while (read(loop.wakePipe[0], drained, sizeof drained) > 0) {
             }
         }
         for (size_t i = firstSocket; i < polled.size(); ++i) {
@@ -284,8 +242,8 @@ void RunEventLoopOnce(int timeoutMs) {
     HandQueuedToCore();
     for (size_t i = 1; i < firstSocket; ++i) {
         if (interrupted || (ready > 0 && polled[i].revents)) {
-            auto found = watched.find(polled[i].fd);
-            if (found != watched.end()) found->second();
+            auto found = loop.watched.find(polled[i].fd);
+            if (found != loop.watched.end()) found->second();
         }
     }
 }
@@ -294,7 +252,7 @@ void RunEventLoopOnce(int timeoutMs) {
 
 int StartWinSock(uint16_t, WinSockInfo* info) {
     info->version = 0x0101;
-    CopyText(info->description, "POSIX sockets");
+    CopyText(info->description, "POSIX loop.sockets");
     CopyText(info->systemStatus, "Running");
     return 0;
 }
@@ -312,7 +270,7 @@ SocketHandle OpenStreamSocket() {
     int on = 1;
     setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
-    sockets[fd] = SocketRecord{};
+    loop.sockets[fd] = SocketRecord{};
     return fd;
 }
 
@@ -350,7 +308,7 @@ SocketHandle AcceptOnSocket(SocketHandle listening) {
     fcntl(fd, F_SETFD, FD_CLOEXEC);
     SocketRecord record;
     record.accepted = true;
-    sockets[fd] = record;
+    loop.sockets[fd] = record;
     return fd;
 }
 
@@ -369,7 +327,7 @@ bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     const bool toldLater = error == ECONNREFUSED || error == ENETUNREACH || error == EHOSTUNREACH ||
                            error == ETIMEDOUT;
     if (error != 0 && error != EINPROGRESS && !toldLater) {
-        lastConnectErrno = error;
+        loop.lastConnectErrno = error;
         return Fail(error);
     }
     if (record) {
@@ -382,7 +340,7 @@ bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
 
 void CloseSocket(SocketHandle socket) {
     if (socket == NO_SOCKET) return;
-    sockets.erase(static_cast<int>(socket));
+    loop.sockets.erase(static_cast<int>(socket));
     close(static_cast<int>(socket));
 }
 
@@ -399,7 +357,7 @@ uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
 uintptr_t StartHostLookup(const char* name, char* buffer, size_t size) {
     EnsureWakePipe();
     auto job = std::make_shared<LookupJob>();
-    job->handle = nextLookupHandle++;
+    job->handle = loop.nextLookupHandle++;
     CopyText(job->name, name);
     job->buffer = buffer;
     job->size = size;
@@ -408,7 +366,7 @@ uintptr_t StartHostLookup(const char* name, char* buffer, size_t size) {
     } catch (...) {
         return 0;
     }
-    lookupsUnderWay[job->handle] = job;
+    loop.lookupsUnderWay[job->handle] = job;
     return job->handle;
 }
 
@@ -468,6 +426,6 @@ int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
     return -1;
 }
 
-int LastSocketError() { return lastError; }
+int LastSocketError() { return loop.lastError; }
 
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event) { OnConnectionEvent(socket, event, 0); }

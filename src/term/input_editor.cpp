@@ -1,36 +1,30 @@
 #include "term/input_editor.h"
 
-#include <deque>
-
 #include "app/interpreter.h"
-#include "term/view.h"
+#include "term/state.h"
 #include "seams/input_line.h"
 
 namespace {
 
-// Lines entered, oldest first, and where Up and Down stand in them: at
-// size() the line being typed, kept aside while an older one is shown.
-std::deque<std::string> recalled;
-size_t recallAt = 0;
-std::string typedAside;
+InputRecall& recall = term.recall;
 
 void Show(const std::string& line) {
-    termView.input = line.substr(0, INPUT_LINE_LIMIT);
-    termView.caret = termView.input.size();
+    term.input = line.substr(0, INPUT_LINE_LIMIT);
+    term.caret = term.input.size();
 }
 
 }  // namespace
 
 void TypeCharacter(char c) {
-    if (termView.input.size() >= INPUT_LINE_LIMIT) return;
-    termView.input.insert(termView.caret, 1, c);
-    ++termView.caret;
-    termView.changed = true;
+    if (term.input.size() >= INPUT_LINE_LIMIT) return;
+    term.input.insert(term.caret, 1, c);
+    ++term.caret;
+    term.changed = true;
 }
 
 void EditInputLine(EditKey key) {
-    std::string& input = termView.input;
-    size_t& caret = termView.caret;
+    std::string& input = term.input;
+    size_t& caret = term.caret;
     switch (key) {
     case EditKey::Left: caret -= caret > 0 ? 1 : 0; break;
     case EditKey::Right: caret += caret < input.size() ? 1 : 0; break;
@@ -43,25 +37,25 @@ void EditInputLine(EditKey key) {
         if (caret < input.size()) input.erase(caret, 1);
         break;
     case EditKey::Up:
-        if (recallAt == 0) return;
-        if (recallAt == recalled.size()) typedAside = input;
-        Show(recalled[--recallAt]);
+        if (recall.at == 0) return;
+        if (recall.at == recall.lines.size()) recall.typedAside = input;
+        Show(recall.lines[--recall.at]);
         break;
     case EditKey::Down:
-        if (recallAt >= recalled.size()) return;
-        ++recallAt;
-        Show(recallAt == recalled.size() ? typedAside : recalled[recallAt]);
+        if (recall.at >= recall.lines.size()) return;
+        ++recall.at;
+        Show(recall.at == recall.lines.size() ? recall.typedAside : recall.lines[recall.at]);
         break;
     }
-    termView.changed = true;
+    term.changed = true;
 }
 
 void EnterInputLine() {
-    if (!termView.input.empty() && (recalled.empty() || recalled.back() != termView.input)) {
-        recalled.push_back(termView.input);
-        if (recalled.size() > RECALLED_LINES) recalled.pop_front();
+    if (!term.input.empty() && (recall.lines.empty() || recall.lines.back() != term.input)) {
+        recall.lines.push_back(term.input);
+        if (recall.lines.size() > RECALLED_LINES) recall.lines.pop_front();
     }
-    recallAt = recalled.size();
-    typedAside.clear();
+    recall.at = recall.lines.size();
+    recall.typedAside.clear();
     HandleInputLine();
 }

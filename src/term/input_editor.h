@@ -1,5 +1,5 @@
 #pragma once
-// Editing of the terminal's input line (termView.input and its caret) and
+// Editing of the terminal's input line (term.input and its caret) and
 // the recall of lines typed earlier with Up and Down.
 #include <cstddef>
 #include <string>

@@ -23,7 +23,7 @@
 #include "term/input_editor.h"
 #include "term/settings_file.h"
 #include "term/status_line.h"
-#include "term/view.h"
+#include "term/state.h"
 
 namespace {
 
@@ -41,9 +41,7 @@ constexpr int DRAW_INTERVAL_MS = 30;
 
 // Set by /exit, Ctrl+C, and the signals that ask a program to end.
 volatile std::sig_atomic_t leaving = 0;
-int scrollBack = 0;  // rows of history scrolled back from the newest
-bool titleMarkedShown = false;
-ComposeBox& compose = termView.compose;
+ComposeBox& compose = term.compose;
 
 void Leave() { leaving = 1; }
 
@@ -97,13 +95,13 @@ void SetTitle(bool marked) {
 }
 
 void Draw() {
-    if (termView.bells > 0) {
+    if (term.bells > 0) {
         beep();
-        termView.bells = 0;
+        term.bells = 0;
     }
-    if (termView.titleMarked != titleMarkedShown) {
-        titleMarkedShown = termView.titleMarked;
-        SetTitle(titleMarkedShown);
+    if (term.titleMarked != term.titleMarkedShown) {
+        term.titleMarkedShown = term.titleMarked;
+        SetTitle(term.titleMarkedShown);
     }
     erase();
     attron(A_REVERSE);
@@ -112,14 +110,14 @@ void Draw() {
     attroff(A_REVERSE);
 
     const int historyHeight = std::max(0, LINES - 2);
-    const std::vector<std::string> rows = HistoryRows(termView.history, COLS);
+    const std::vector<std::string> rows = HistoryRows(term.history, COLS);
     const int total = static_cast<int>(rows.size());
-    scrollBack = std::max(0, std::min(scrollBack, total - historyHeight));
-    const int first = std::max(0, total - historyHeight - scrollBack);
+    term.scrollBack = std::max(0, std::min(term.scrollBack, total - historyHeight));
+    const int first = std::max(0, total - historyHeight - term.scrollBack);
     for (int row = 0; row < historyHeight && first + row < total; ++row) {
         DrawText(1 + row, 0, rows[static_cast<size_t>(first + row)], COLS);
     }
-    if (scrollBack > 0) {
+    if (term.scrollBack > 0) {
         attron(A_REVERSE);
         DrawText(1, std::max(0, COLS - 12), " PgDn: newer ", 12);
         attroff(A_REVERSE);
@@ -127,24 +125,24 @@ void Draw() {
 
     // The input line, scrolled so that the caret stays in view.
     const int inputWidth = std::max(1, COLS - 2);
-    const int caret = static_cast<int>(termView.caret);
+    const int caret = static_cast<int>(term.caret);
     const int shift = std::max(0, caret - inputWidth + 1);
     mvaddstr(LINES - 1, 0, "> ");
-    DrawText(LINES - 1, 2, Printable(termView.input.substr(static_cast<size_t>(shift))), inputWidth);
+    DrawText(LINES - 1, 2, Printable(term.input.substr(static_cast<size_t>(shift))), inputWidth);
     int cursorRow = LINES - 1, cursorColumn = 2 + caret - shift;
 
     int offset = 0;
-    for (const ReceivedPopupBox& popup : termView.popups) {
+    for (const ReceivedPopupBox& popup : term.popups) {
         DrawBox(offset++, popup.caption, popup.text, "r: reply   Esc: close");
     }
     if (compose.open) {
         DrawBox(offset++, compose.caption, compose.text + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
     }
-    if (!termView.boxes.empty()) DrawBox(offset, "Error", termView.boxes.front().substr(7), "Enter: OK");
-    curs_set(termView.boxes.empty() && !compose.open && termView.popups.empty() ? 1 : 0);
+    if (!term.boxes.empty()) DrawBox(offset, "Error", term.boxes.front().substr(7), "Enter: OK");
+    curs_set(term.boxes.empty() && !compose.open && term.popups.empty() ? 1 : 0);
     move(cursorRow, cursorColumn);
     refresh();
-    termView.changed = false;
+    term.changed = false;
 }
 
 // ---------------------------------------------------------------- keys
@@ -168,7 +166,7 @@ bool ReadFocusReport() {
 
 void KeyForBox(int key) {
     if (key == KEY_ENTER_CR || key == KEY_CTRL_J || key == KEY_ENTER || key == KEY_ESCAPE || key == ' ') {
-        termView.boxes.erase(termView.boxes.begin());
+        term.boxes.erase(term.boxes.begin());
     }
 }
 
@@ -194,7 +192,7 @@ void KeyForCompose(int key) {
 
 void KeyForPopup(int key) {
     if (key == KEY_ESCAPE) {
-        termView.popups.pop_back();
+        term.popups.pop_back();
     } else if (key == 'r' || key == 'R') {
         RunCommand(Command::OpenSendWindow, "");
     }
@@ -214,12 +212,12 @@ void KeyForInputLine(int key) {
     case KEY_DC: EditInputLine(EditKey::Delete); break;
     case KEY_UP: EditInputLine(EditKey::Up); break;
     case KEY_DOWN: EditInputLine(EditKey::Down); break;
-    case KEY_PPAGE: scrollBack += std::max(1, LINES - 3); break;
-    case KEY_NPAGE: scrollBack = std::max(0, scrollBack - std::max(1, LINES - 3)); break;
+    case KEY_PPAGE: term.scrollBack += std::max(1, LINES - 3); break;
+    case KEY_NPAGE: term.scrollBack = std::max(0, term.scrollBack - std::max(1, LINES - 3)); break;
     case KEY_ENTER:
     case KEY_ENTER_CR:
     case KEY_CTRL_J:
-        scrollBack = 0;
+        term.scrollBack = 0;
         EnterInputLine();
         break;
     default:
@@ -230,18 +228,18 @@ void KeyForInputLine(int key) {
 
 void OnKeys() {
     for (int key = getch(); key != ERR; key = getch()) {
-        termView.changed = true;
+        term.changed = true;
         if (key == KEY_CTRL_C) {
             Leave();
         } else if (key == KEY_RESIZE || key == KEY_CTRL_L) {
             clearok(stdscr, TRUE);
         } else if (key == KEY_ESCAPE && ReadFocusReport()) {
             continue;
-        } else if (!termView.boxes.empty()) {
+        } else if (!term.boxes.empty()) {
             KeyForBox(key);
         } else if (compose.open) {
             KeyForCompose(key);
-        } else if (!termView.popups.empty()) {
+        } else if (!term.popups.empty()) {
             KeyForPopup(key);
         } else {
             KeyForInputLine(key);
@@ -291,12 +289,12 @@ int RunScreen(const Arguments& arguments) {
     auto lastDraw = Clock::now() - interval;
     bool quiet = true;
     while (!leaving) {
-        if (termView.changed && (quiet || Clock::now() - lastDraw >= interval)) {
+        if (term.changed && (quiet || Clock::now() - lastDraw >= interval)) {
             Draw();
             lastDraw = Clock::now();
         }
         const auto waited = Clock::now();
-        RunEventLoopOnce(termView.changed ? DRAW_INTERVAL_MS : -1);
+        RunEventLoopOnce(term.changed ? DRAW_INTERVAL_MS : -1);
         quiet = Clock::now() - waited >= interval;
     }
     // As the Windows program's exit: the quit message to a connected peer.

@@ -36,11 +36,11 @@ DWORD WINAPI SoundToneThread(LPVOID parameter) {
 
 }  // namespace
 
-void StartFlashTimer(unsigned id, unsigned interval) { SetTimer(mainWindow, id, interval, FlashTimerProc); }
+void StartFlashTimer(unsigned id, unsigned interval) { SetTimer(shell.mainWindow, id, interval, FlashTimerProc); }
 
-void StopFlashTimer(unsigned id) { KillTimer(mainWindow, id); }
+void StopFlashTimer(unsigned id) { KillTimer(shell.mainWindow, id); }
 
-void FlashTitleBar(bool invert) { FlashWindow(mainWindow, invert ? TRUE : FALSE); }
+void FlashTitleBar(bool invert) { FlashWindow(shell.mainWindow, invert ? TRUE : FALSE); }
 
 void SoundTone(unsigned frequency, unsigned duration) {
     if (toneSounding.exchange(true)) return;

@@ -70,7 +70,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }
 
 void CheckViewItem(int id, bool on) {
-    CheckMenuItem(GetMenu(mainWindow), static_cast<UINT>(id), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(GetMenu(shell.mainWindow), static_cast<UINT>(id), MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
 }
 
 }  // namespace
@@ -100,9 +100,9 @@ void OpenHelpFile() {
     if (HelpPathFromExecutable(executable, helpPath, sizeof helpPath)) OpenWithShell(helpPath);
 }
 
-void ShowAbout() { DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialogProc, 0); }
+void ShowAbout() { DialogBoxParamA(shell.appInstance, MAKEINTRESOURCEA(IDD_ABOUT), shell.mainWindow, AboutDialogProc, 0); }
 
-void ShowOptions() { ShowOptions(mainWindow); }
+void ShowOptions() { ShowOptions(shell.mainWindow); }
 
 void ShowAlwaysOnTop(bool on) {
     CheckViewItem(IDM_ALWAYS_ON_TOP, on);
@@ -111,9 +111,9 @@ void ShowAlwaysOnTop(bool on) {
     // follows is topmost too. Unowned for this one call, the tooltip stays
     // out of it. Windows does not need this, and a tooltip that shows puts
     // itself on top anyway.
-    if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, 0);
-    SetWindowPos(mainWindow, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    if (toolbarTooltip) SetWindowLongPtrA(toolbarTooltip, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(mainWindow));
+    if (shell.toolbarTooltip) SetWindowLongPtrA(shell.toolbarTooltip, GWLP_HWNDPARENT, 0);
+    SetWindowPos(shell.mainWindow, on ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (shell.toolbarTooltip) SetWindowLongPtrA(shell.toolbarTooltip, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(shell.mainWindow));
 }
 
 void ShowToolbar(bool on) {
@@ -126,4 +126,4 @@ void ShowToolbar(bool on) {
     RequestLayout();
 }
 
-void CloseProgram() { DestroyWindow(mainWindow); }
+void CloseProgram() { DestroyWindow(shell.mainWindow); }

@@ -5,7 +5,7 @@
 #include "res/resource.h"
 
 void RunConnectDialog() {
-    DialogBoxParamA(appInstance, MAKEINTRESOURCEA(IDD_CONNECT), mainWindow, ConnectDialogProc, 0);
+    DialogBoxParamA(shell.appInstance, MAKEINTRESOURCEA(IDD_CONNECT), shell.mainWindow, ConnectDialogProc, 0);
 }
 
 INT_PTR CALLBACK ConnectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

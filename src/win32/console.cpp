@@ -6,29 +6,21 @@
 #include "common/text.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
-
-HWND historyPane = nullptr;
-HWND inputLine = nullptr;
+#include "win32/shell_state.h"
 
 namespace {
 
-WNDPROC previousInputLineProc = nullptr;
-WNDPROC previousHistoryPaneProc = nullptr;
-
-// Text appended at the end of the history that the control has not been
-// given yet. Every change of a visible edit control repaints its scroll bar
-// at once, which costs milliseconds under Wine, so lines that arrive in a
-// burst are handed over together. Nobody can tell: the control takes the
-// text before it handles any other message, and at the latest after
-// HISTORY_FLUSH_MS.
-std::string pendingHistory;
-DWORD pendingSince = 0;
-
+// Text appended at the end of the history is kept in shell.pendingHistory
+// until the control is given it. Every change of a visible edit control
+// repaints its scroll bar at once, which costs milliseconds under Wine, so
+// lines that arrive in a burst are handed over together. Nobody can tell:
+// the control takes the text before it handles any other message, and at
+// the latest after HISTORY_FLUSH_MS.
 constexpr UINT_PTR HISTORY_FLUSH_TIMER = 1;
 constexpr DWORD HISTORY_FLUSH_MS = 50;
 
 LRESULT CallHistoryPane(UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcA(previousHistoryPaneProc, historyPane, message, wParam, lParam);
+    return CallWindowProcA(shell.previousHistoryPaneProc, shell.historyPane, message, wParam, lParam);
 }
 
 void CALLBACK HistoryFlushTick(HWND, UINT, UINT_PTR, DWORD) { FlushHistoryPane(); }
@@ -42,24 +34,24 @@ LRESULT CALLBACK InputLineProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return 0;
     }
     if (message == WM_CHAR && wParam == '\r') return 0;
-    return CallWindowProcA(previousInputLineProc, window, message, wParam, lParam);
+    return CallWindowProcA(shell.previousInputLineProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK HistoryPaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // Whoever reads, paints or scrolls the pane sees every line appended so
     // far.
     FlushHistoryPane();
-    return CallWindowProcA(previousHistoryPaneProc, window, message, wParam, lParam);
+    return CallWindowProcA(shell.previousHistoryPaneProc, window, message, wParam, lParam);
 }
 
 }  // namespace
 
 void FlushHistoryPane() {
-    if (!historyPane || pendingHistory.empty()) return;
-    KillTimer(historyPane, HISTORY_FLUSH_TIMER);
+    if (!shell.historyPane || shell.pendingHistory.empty()) return;
+    KillTimer(shell.historyPane, HISTORY_FLUSH_TIMER);
     // Taken out first: the calls below come back through HistoryPaneProc.
     std::string text;
-    text.swap(pendingHistory);
+    text.swap(shell.pendingHistory);
     // Wherever the user left the caret or a selection, the text goes to the
     // end; the control then scrolls to it.
     LRESULT end = CallHistoryPane(WM_GETTEXTLENGTH, 0, 0);
@@ -68,74 +60,74 @@ void FlushHistoryPane() {
 }
 
 void FlushHistoryPaneIfDue() {
-    if (pendingHistory.empty()) return;
+    if (shell.pendingHistory.empty()) return;
     MSG waiting;
     bool idle = !PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
-    if (idle || GetTickCount() - pendingSince >= HISTORY_FLUSH_MS) FlushHistoryPane();
+    if (idle || GetTickCount() - shell.pendingSince >= HISTORY_FLUSH_MS) FlushHistoryPane();
 }
 
 HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height) {
-    historyPane = CreateWindowExA(
+    shell.historyPane = CreateWindowExA(
         WS_EX_CLIENTEDGE, "EDIT", "",
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_READONLY | ES_AUTOVSCROLL | ES_MULTILINE, x, y, width,
         height, parent, nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
         nullptr);
-    if (!historyPane) return nullptr;
+    if (!shell.historyPane) return nullptr;
     // An edit control takes 30,000 characters (32,767 on Windows) unless
     // told otherwise, and then drops every further line without a word.
-    SendMessageA(historyPane, EM_LIMITTEXT, 0, 0);
-    pendingHistory.clear();
-    previousHistoryPaneProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(historyPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HistoryPaneProc)));
-    return historyPane;
+    SendMessageA(shell.historyPane, EM_LIMITTEXT, 0, 0);
+    shell.pendingHistory.clear();
+    shell.previousHistoryPaneProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(shell.historyPane, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HistoryPaneProc)));
+    return shell.historyPane;
 }
 
 HWND CreateInputLine(HWND parent, int x, int y, int width, int height) {
-    inputLine = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, x, y,
+    shell.inputLine = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, x, y,
                                 width, height, parent, nullptr,
                                 reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)),
                                 nullptr);
-    if (!inputLine) return nullptr;
-    SendMessageA(inputLine, EM_LIMITTEXT, INPUT_LINE_LIMIT, 0);
-    previousInputLineProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(inputLine, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputLineProc)));
-    return inputLine;
+    if (!shell.inputLine) return nullptr;
+    SendMessageA(shell.inputLine, EM_LIMITTEXT, INPUT_LINE_LIMIT, 0);
+    shell.previousInputLineProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(shell.inputLine, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputLineProc)));
+    return shell.inputLine;
 }
 
-bool HistoryPaneExists() { return historyPane != nullptr; }
+bool HistoryPaneExists() { return shell.historyPane != nullptr; }
 
 size_t HistoryPaneTextLength() {
-    return static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + pendingHistory.size();
+    return static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + shell.pendingHistory.size();
 }
 
 void HistoryPaneAppend(const char* text) {
-    if (!historyPane || *text == '\0') return;
-    if (pendingHistory.empty()) {
-        pendingSince = GetTickCount();
+    if (!shell.historyPane || *text == '\0') return;
+    if (shell.pendingHistory.empty()) {
+        shell.pendingSince = GetTickCount();
         // The timer shows the text while a modal loop runs instead of ours.
-        SetTimer(historyPane, HISTORY_FLUSH_TIMER, HISTORY_FLUSH_MS, HistoryFlushTick);
+        SetTimer(shell.historyPane, HISTORY_FLUSH_TIMER, HISTORY_FLUSH_MS, HistoryFlushTick);
     }
-    pendingHistory += text;
+    shell.pendingHistory += text;
 }
 
 void HistoryPaneDropOldest(size_t count) {
-    if (!historyPane) return;
+    if (!shell.historyPane) return;
     FlushHistoryPane();
     CallHistoryPane(EM_SETSEL, 0, static_cast<LPARAM>(count));
     CallHistoryPane(EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(""));
 }
 
 void HistoryPaneClear() {
-    if (!historyPane) return;
-    pendingHistory.clear();
-    KillTimer(historyPane, HISTORY_FLUSH_TIMER);
+    if (!shell.historyPane) return;
+    shell.pendingHistory.clear();
+    KillTimer(shell.historyPane, HISTORY_FLUSH_TIMER);
     CallHistoryPane(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
 }
 
 size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
     if (size == 0) return 0;
     buffer[0] = '\0';
-    if (!historyPane) return 0;
+    if (!shell.historyPane) return 0;
     FlushHistoryPane();
     std::string text(static_cast<size_t>(CallHistoryPane(WM_GETTEXTLENGTH, 0, 0)) + 1, '\0');
     text.resize(static_cast<size_t>(
@@ -147,15 +139,15 @@ size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
 size_t ReadInputLine(char* buffer, size_t size) {
     if (size == 0) return 0;
     buffer[0] = '\0';
-    if (!inputLine) return 0;
-    int copied = GetWindowTextA(inputLine, buffer, static_cast<int>(size));
+    if (!shell.inputLine) return 0;
+    int copied = GetWindowTextA(shell.inputLine, buffer, static_cast<int>(size));
     return copied > 0 ? static_cast<size_t>(copied) : 0;
 }
 
 void ClearInputLine() {
-    if (inputLine) SetWindowTextA(inputLine, "");
+    if (shell.inputLine) SetWindowTextA(shell.inputLine, "");
 }
 
 void FocusInputLine() {
-    if (inputLine) SetFocus(inputLine);
+    if (shell.inputLine) SetFocus(shell.inputLine);
 }

@@ -2,9 +2,6 @@
 // The history pane and the input line: two EDIT controls of the main window.
 #include <windows.h>
 
-extern HWND historyPane;
-extern HWND inputLine;
-
 HWND CreateHistoryPane(HWND parent, int x, int y, int width, int height);
 HWND CreateInputLine(HWND parent, int x, int y, int width, int height);
 

@@ -23,12 +23,12 @@ void ShowInPlace(HMENU menu, int first, int second, int shown, const char* text,
 }  // namespace
 
 void ShowControls(const ControlRow& row, const char* connectItemText, const char* serverItemText) {
-    for (int i = 0; toolbarWindow && i < TOOLBAR_BUTTON_COUNT; ++i) {
-        SendMessageA(toolbarWindow, TB_ENABLEBUTTON, static_cast<WPARAM>(IDT_CONNECT + i), row.buttons[i] ? 1 : 0);
+    for (int i = 0; shell.toolbarWindow && i < TOOLBAR_BUTTON_COUNT; ++i) {
+        SendMessageA(shell.toolbarWindow, TB_ENABLEBUTTON, static_cast<WPARAM>(IDT_CONNECT + i), row.buttons[i] ? 1 : 0);
     }
-    HMENU mainMenu = GetMenu(mainWindow);
+    HMENU mainMenu = GetMenu(shell.mainWindow);
     ShowInPlace(mainMenu, IDM_CONNECT, IDM_DISCONNECT, row.connectItem, connectItemText, row.connectItemEnabled);
     ShowInPlace(mainMenu, IDM_START_SERVER, IDM_STOP_SERVER, row.serverItem, serverItemText, row.serverItemEnabled);
     Enable(mainMenu, IDM_SEND_POPUP, row.sendPopupItems);
-    Enable(trayMenu, IDM_TRAY_SEND_POPUP, row.sendPopupItems);
+    Enable(shell.trayMenu, IDM_TRAY_SEND_POPUP, row.sendPopupItems);
 }

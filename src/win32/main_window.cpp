@@ -12,10 +12,7 @@
 #include "res/resource.h"
 #include "settings/settings.h"
 
-HINSTANCE appInstance = nullptr;
-HWND mainWindow = nullptr;
-HMENU trayMenu = nullptr;
-int windowDpi = DEFAULT_DPI;
+ShellState shell;
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -43,22 +40,22 @@ void ShowChild(HWND child, int command) {
 
 LRESULT OnSize(LPARAM lParam) {
     MainLayout layout =
-        ComputeLayout(LOWORD(lParam), HIWORD(lParam), CurrentSettings().Toolbar, toolbarBottom, windowDpi);
-    if (toolbarWindow) SendMessageA(toolbarWindow, WM_SIZE, 0, 0);
+        ComputeLayout(LOWORD(lParam), HIWORD(lParam), CurrentSettings().Toolbar, shell.toolbarBottom, shell.windowDpi);
+    if (shell.toolbarWindow) SendMessageA(shell.toolbarWindow, WM_SIZE, 0, 0);
     // Hidden while they move, so the pair repaints once in its new place.
-    ShowChild(inputLine, SW_HIDE);
-    ShowChild(historyPane, SW_HIDE);
-    MoveChild(historyPane, layout.history);
-    MoveChild(inputLine, layout.input);
-    ShowChild(inputLine, SW_SHOW);
-    ShowChild(historyPane, SW_SHOW);
+    ShowChild(shell.inputLine, SW_HIDE);
+    ShowChild(shell.historyPane, SW_HIDE);
+    MoveChild(shell.historyPane, layout.history);
+    MoveChild(shell.inputLine, layout.input);
+    ShowChild(shell.inputLine, SW_SHOW);
+    ShowChild(shell.historyPane, SW_SHOW);
     return 0;
 }
 
 LRESULT OnActivate(WPARAM wParam) {
     const bool active = LOWORD(wParam) != WA_INACTIVE;
     SetWindowActive(active);
-    if (active && inputLine) SetFocus(inputLine);
+    if (active && shell.inputLine) SetFocus(shell.inputLine);
     return 0;
 }
 
@@ -73,20 +70,20 @@ LRESULT OnDestroy() {
 
 void SetWindowIcons(HWND window) {
     SendMessageA(window, WM_SETICON, ICON_SMALL,
-                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, windowDpi))));
+                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, shell.windowDpi))));
     SendMessageA(window, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(LARGE_ICON_SIZE, windowDpi))));
+                 reinterpret_cast<LPARAM>(IconAt(IDI_MAIN, ScaledForDpi(LARGE_ICON_SIZE, shell.windowDpi))));
 }
 
 // Moved to a display of another scale: the window takes the place Windows
 // proposes, which keeps it the same size to the eye, and redraws its
 // toolbar images, icons and layout for the new DPI.
 LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam) {
-    windowDpi = LOWORD(wParam);
-    if (toolbarWindow) ScaleToolbar();
-    SetWindowIcons(mainWindow);
+    shell.windowDpi = LOWORD(wParam);
+    if (shell.toolbarWindow) ScaleToolbar();
+    SetWindowIcons(shell.mainWindow);
     const RECT* proposed = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(mainWindow, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
+    SetWindowPos(shell.mainWindow, nullptr, proposed->left, proposed->top, proposed->right - proposed->left,
                  proposed->bottom - proposed->top, SWP_NOZORDER | SWP_NOACTIVATE);
     RequestLayout();
     return 0;
@@ -94,7 +91,7 @@ LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam) {
 
 LRESULT OnNotify(LPARAM lParam) {
     NMHDR* header = reinterpret_cast<NMHDR*>(lParam);
-    if (header && toolbarTooltip && header->hwndFrom == toolbarTooltip) OnToolbarTooltip(header);
+    if (header && shell.toolbarTooltip && header->hwndFrom == shell.toolbarTooltip) OnToolbarTooltip(header);
     return 0;
 }
 
@@ -102,8 +99,8 @@ LRESULT OnNotify(LPARAM lParam) {
 
 void RequestLayout() {
     RECT client;
-    GetClientRect(mainWindow, &client);
-    SendMessageA(mainWindow, WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
+    GetClientRect(shell.mainWindow, &client);
+    SendMessageA(shell.mainWindow, WM_SIZE, 0, MAKELPARAM(client.right, client.bottom));
 }
 
 int DpiOf(HWND window) {
@@ -121,42 +118,39 @@ int DpiOf(HWND window) {
 }
 
 HICON IconAt(int id, int size) {
-    // Two icons, at the sizes of the few scales a desktop has: a short list
-    // that is never freed. Should it fill, the icon of the standard size
-    // serves.
-    static struct { int id, size; HICON icon; } loaded[16];
-    for (const auto& entry : loaded) {
+    // Should the list fill, the icon of the standard size serves.
+    for (const LoadedIcon& entry : shell.loadedIcons) {
         if (entry.icon && entry.id == id && entry.size == size) return entry.icon;
     }
-    for (auto& entry : loaded) {
+    for (LoadedIcon& entry : shell.loadedIcons) {
         if (entry.icon) continue;
         entry.icon = static_cast<HICON>(
-            LoadImageA(appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+            LoadImageA(shell.appInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
         if (!entry.icon) break;
         entry.id = id;
         entry.size = size;
         return entry.icon;
     }
-    return LoadIconA(appInstance, MAKEINTRESOURCEA(id));
+    return LoadIconA(shell.appInstance, MAKEINTRESOURCEA(id));
 }
 
 void InitMainWindow(HWND window) {
     InitCommonControls();
     LoadCurrentSettings();
     const ChatSettings& settings = CurrentSettings();
-    trayMenu = LoadMenuA(appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
-    windowDpi = DpiOf(window);
+    shell.trayMenu = LoadMenuA(shell.appInstance, MAKEINTRESOURCEA(IDR_TRAYMENU));
+    shell.windowDpi = DpiOf(window);
     SetWindowIcons(window);
 
     RECT client;
     GetClientRect(window, &client);
-    const int inputHeight = ScaledForDpi(INPUT_LINE_HEIGHT, windowDpi);
+    const int inputHeight = ScaledForDpi(INPUT_LINE_HEIGHT, shell.windowDpi);
     if (!CreateInputLine(window, client.left, client.bottom - inputHeight, client.right, inputHeight)) {
         // The wording, "be be" included, is the program's own: kept.
         ShowOwnedError(window, "Unable to create input text field! You will be be able to type messages");
     }
     if (!CreateHistoryPane(window, client.left, client.top, client.right,
-                           client.bottom - ScaledForDpi(CHILD_GAP, windowDpi) - inputHeight)) {
+                           client.bottom - ScaledForDpi(CHILD_GAP, shell.windowDpi) - inputHeight)) {
         ShowOwnedError(window, "Could not create history window");
     }
 
@@ -181,7 +175,7 @@ void InitMainWindow(HWND window) {
     RequestLayout();
 
     ApplyControlStates();
-    if (inputLine) SetFocus(inputLine);
+    if (shell.inputLine) SetFocus(shell.inputLine);
 }
 
 namespace {
@@ -210,7 +204,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 bool StartMainWindow(HINSTANCE instance, int* exitCode) {
-    appInstance = instance;
+    shell.appInstance = instance;
 
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
@@ -229,17 +223,17 @@ bool StartMainWindow(HINSTANCE instance, int* exitCode) {
     // Where the window will open is not known yet: it is sized for the
     // desktop's DPI, and a display of another scale sends WM_DPICHANGED.
     const int dpi = DpiOf(nullptr);
-    mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    shell.mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                  CW_USEDEFAULT, ScaledForDpi(MAIN_WINDOW_WIDTH, dpi),
                                  ScaledForDpi(MAIN_WINDOW_HEIGHT, dpi), nullptr,
                                  LoadMenuA(instance, MAKEINTRESOURCEA(IDR_MAINMENU)), instance, nullptr);
-    if (!mainWindow) {
+    if (!shell.mainWindow) {
         ShowStartFailure("Could not create main window");
         *exitCode = 1;
         return false;
     }
 
-    InitMainWindow(mainWindow);
+    InitMainWindow(shell.mainWindow);
     *exitCode = 0;
     return true;
 }

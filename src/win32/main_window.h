@@ -3,18 +3,9 @@
 // and shutdown.
 #include <windows.h>
 
-extern HINSTANCE appInstance;
-extern HWND mainWindow;
-extern HMENU trayMenu;
-// The window that owns the message boxes the core asks for while it is not
-// null: a dialog whose button led to them; the main window otherwise.
-extern HWND boxOwner;
+#include "win32/shell_state.h"
 
 extern const char* const MAIN_WINDOW_CLASS;  // also the title
-
-// The DPI the main window is drawn at: that of its display, kept up to date
-// by WM_DPICHANGED.
-extern int windowDpi;
 
 // The DPI of the display a window is on; for no window, the desktop's.
 int DpiOf(HWND window);

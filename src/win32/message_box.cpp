@@ -3,11 +3,10 @@
 #include "seams/message_box.h"
 #include "win32/main_window.h"
 
-HWND boxOwner = nullptr;
 
 namespace {
 
-HWND OwnerOfBoxes() { return boxOwner ? boxOwner : mainWindow; }
+HWND OwnerOfBoxes() { return shell.boxOwner ? shell.boxOwner : shell.mainWindow; }
 
 }  // namespace
 

@@ -68,7 +68,7 @@ void BrowseForSound(HWND page) {
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = page;
-    dialog.hInstance = appInstance;
+    dialog.hInstance = shell.appInstance;
     dialog.lpstrFilter = "Wav sound files\0*.wav\0";
     dialog.lpstrFile = path;
     dialog.nMaxFile = BROWSE_PATH_SIZE;
@@ -112,7 +112,7 @@ void ShowOptions(HWND parent) {
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof page;
     page.dwFlags = PSP_USETITLE;
-    page.hInstance = appInstance;
+    page.hInstance = shell.appInstance;
     page.pszTemplate = MAKEINTRESOURCEA(IDD_OPTIONS);
     page.pfnDlgProc = OptionsPageProc;
     page.pszTitle = "&General";
@@ -121,7 +121,7 @@ void ShowOptions(HWND parent) {
     sheet.dwSize = sizeof sheet;
     sheet.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
     sheet.hwndParent = parent;
-    sheet.hInstance = appInstance;
+    sheet.hInstance = shell.appInstance;
     sheet.pszCaption = "Options";
     sheet.nPages = 1;
     sheet.nStartPage = 0;

@@ -14,7 +14,6 @@
 
 namespace {
 
-int openReceivedPopups = 0;
 
 void SetPopupIcons(HWND window) {
     const int dpi = DpiOf(window);
@@ -35,10 +34,10 @@ INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         char text[POPUP_READ_SIZE] = "";
         GetDlgItemTextA(window, IDC_POPUP_TEXT, text, sizeof text);
         // A refusal's box belongs to this window, where the user pressed Send.
-        HWND mainOwner = boxOwner;
-        boxOwner = window;
+        HWND mainOwner = shell.boxOwner;
+        shell.boxOwner = window;
         const bool sent = SendPopupText(text);
-        boxOwner = mainOwner;
+        shell.boxOwner = mainOwner;
         if (sent) DestroyWindow(window);
         break;
     }
@@ -51,8 +50,8 @@ INT_PTR CALLBACK SendPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM)
 INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     // Counted from its first message to its last, so that a window that
     // fails half-way through its creation leaves the count as it was.
-    if (message == WM_INITDIALOG) ++openReceivedPopups;
-    if (message == WM_DESTROY) --openReceivedPopups;
+    if (message == WM_INITDIALOG) ++shell.openReceivedPopups;
+    if (message == WM_DESTROY) --shell.openReceivedPopups;
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {
     case IDC_CLOSE:
@@ -67,7 +66,7 @@ INT_PTR CALLBACK ReceivedPopupProc(HWND window, UINT message, WPARAM wParam, LPA
 // caption the core made. Null when it could not be created, which is not
 // reported.
 HWND CreatePopupWindow(int templateId, DLGPROC procedure, const char* caption) {
-    HWND window = CreateDialogParamA(appInstance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0);
+    HWND window = CreateDialogParamA(shell.appInstance, MAKEINTRESOURCEA(templateId), nullptr, procedure, 0);
     if (!window) return nullptr;
     SetPopupIcons(window);
     SetWindowTextA(window, caption);
@@ -90,4 +89,4 @@ void ShowReceivedPopup(const char* caption, const char* text) {
     BringWindowToTop(window);
 }
 
-int OpenReceivedPopupCount() { return openReceivedPopups; }
+int OpenReceivedPopupCount() { return shell.openReceivedPopups; }

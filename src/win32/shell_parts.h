@@ -7,9 +7,6 @@
 #include "seams/shell.h"
 
 // Toolbar
-extern HWND toolbarWindow;
-extern HWND toolbarTooltip;
-extern int toolbarBottom;
 HWND CreateToolbar();
 void DestroyToolbar();
 // New images for the main window's DPI, and the height that follows.

@@ -20,6 +20,6 @@ int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
 int LastSocketError() { return WSAGetLastError(); }
 
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event) {
-    SendMessageA(mainWindow, WM_CONN_EVENT, static_cast<WPARAM>(socket),
+    SendMessageA(shell.mainWindow, WM_CONN_EVENT, static_cast<WPARAM>(socket),
                  MAKELPARAM(static_cast<WORD>(event), 0));
 }

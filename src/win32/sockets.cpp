@@ -62,11 +62,11 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
 void ListenOnSocket(SocketHandle socket, int backlog) { listen(AsSocket(socket), backlog); }
 
 void SelectListenEvents(SocketHandle socket) {
-    WSAAsyncSelect(AsSocket(socket), mainWindow, WM_LISTEN_EVENT, FD_ACCEPT);
+    WSAAsyncSelect(AsSocket(socket), shell.mainWindow, WM_LISTEN_EVENT, FD_ACCEPT);
 }
 
 void SelectConnectionEvents(SocketHandle socket) {
-    WSAAsyncSelect(AsSocket(socket), mainWindow, WM_CONN_EVENT, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE);
+    WSAAsyncSelect(AsSocket(socket), shell.mainWindow, WM_CONN_EVENT, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE);
 }
 
 SocketHandle AcceptOnSocket(SocketHandle listening) { return AsHandle(accept(AsSocket(listening), nullptr, nullptr)); }
@@ -99,7 +99,7 @@ size_t PendingBytes(SocketHandle socket) {
 uint32_t ParseDottedAddress(const char* text) { return inet_addr(text); }
 
 uintptr_t StartHostLookup(const char* name, char* buffer, size_t size) {
-    HANDLE task = WSAAsyncGetHostByName(mainWindow, WM_RESOLVE_DONE, name, buffer, static_cast<int>(size));
+    HANDLE task = WSAAsyncGetHostByName(shell.mainWindow, WM_RESOLVE_DONE, name, buffer, static_cast<int>(size));
     return reinterpret_cast<uintptr_t>(task);
 }
 
@@ -114,11 +114,11 @@ bool LocalHostName(char* name, size_t size) { return gethostname(name, static_ca
 bool FirstHostAddress(const char* name, uint32_t* address) { return FirstAddressOf(gethostbyname(name), address); }
 
 bool PostConnectionEvent(SocketHandle socket, uint32_t event) {
-    return PostMessageA(mainWindow, WM_CONN_EVENT, static_cast<WPARAM>(socket),
+    return PostMessageA(shell.mainWindow, WM_CONN_EVENT, static_cast<WPARAM>(socket),
                         MAKELPARAM(static_cast<WORD>(event), 0)) != 0;
 }
 
 bool PostListenEvent(SocketHandle socket, uint32_t event) {
-    return PostMessageA(mainWindow, WM_LISTEN_EVENT, static_cast<WPARAM>(socket),
+    return PostMessageA(shell.mainWindow, WM_LISTEN_EVENT, static_cast<WPARAM>(socket),
                         MAKELPARAM(static_cast<WORD>(event), 0)) != 0;
 }

@@ -9,13 +9,7 @@
 #include "net/control_states.h"
 #include "res/resource.h"
 
-HWND toolbarWindow = nullptr;
-HWND toolbarTooltip = nullptr;
-int toolbarBottom = 0;
-
 namespace {
-
-HIMAGELIST toolbarImages = nullptr;
 
 // The strip's background is RGB(192, 192, 192); the mask colour is not, so
 // the images keep their grey squares.
@@ -36,16 +30,16 @@ TBBUTTON Separator() {
     return separator;
 }
 
-void ShowError(const char* text) { MessageBoxA(mainWindow, text, "Error", MB_ICONERROR); }
+void ShowError(const char* text) { MessageBoxA(shell.mainWindow, text, "Error", MB_ICONERROR); }
 
 // The strip drawn for the window's DPI. At 16 pixels it is the 16-colour
 // list of old; the larger strips have colours between those of the 16.
 HIMAGELIST ToolbarImages() {
-    const int size = ToolbarImageSize(windowDpi);
+    const int size = ToolbarImageSize(shell.windowDpi);
     HIMAGELIST images = ImageList_Create(size, size, (size == 16 ? ILC_COLOR4 : ILC_COLOR24) | ILC_MASK, 10, 10);
     if (!images) return nullptr;
     const int strip = size == 32 ? IDB_TOOLBAR_32 : size == 24 ? IDB_TOOLBAR_24 : IDB_TOOLBAR;
-    HBITMAP bitmap = LoadBitmapA(appInstance, MAKEINTRESOURCEA(strip));
+    HBITMAP bitmap = LoadBitmapA(shell.appInstance, MAKEINTRESOURCEA(strip));
     ImageList_AddMasked(images, bitmap, TOOLBAR_MASK_COLOUR);
     DeleteObject(bitmap);
     return images;
@@ -54,10 +48,10 @@ HIMAGELIST ToolbarImages() {
 void MeasureToolbar() {
     // The layout needs the toolbar's final height; make sure it has sized
     // itself to its buttons before the height is read.
-    SendMessageA(toolbarWindow, TB_AUTOSIZE, 0, 0);
+    SendMessageA(shell.toolbarWindow, TB_AUTOSIZE, 0, 0);
     RECT client;
-    GetClientRect(toolbarWindow, &client);
-    toolbarBottom = client.bottom;
+    GetClientRect(shell.toolbarWindow, &client);
+    shell.toolbarBottom = client.bottom;
 }
 
 // Everything up to the hidden, filled toolbar; null when it could not be had.
@@ -69,7 +63,7 @@ HWND BuildToolbar(HIMAGELIST* images) {
         return nullptr;
     }
     HWND toolbar = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT,
-                                   0, 0, 0, 0, mainWindow, reinterpret_cast<HMENU>(IDC_TOOLBAR), appInstance,
+                                   0, 0, 0, 0, shell.mainWindow, reinterpret_cast<HMENU>(IDC_TOOLBAR), shell.appInstance,
                                    nullptr);
     if (!toolbar) {
         ImageList_Destroy(*images);
@@ -97,35 +91,35 @@ HWND CreateToolbar() {
         ShowError("Unable to create toolbar");
         return nullptr;
     }
-    toolbarWindow = toolbar;
-    toolbarImages = images;
+    shell.toolbarWindow = toolbar;
+    shell.toolbarImages = images;
 
     ApplyCreatedToolbarStates();
 
-    ShowWindow(toolbarWindow, SW_SHOW);
-    toolbarTooltip = reinterpret_cast<HWND>(SendMessageA(toolbarWindow, TB_GETTOOLTIPS, 0, 0));
+    ShowWindow(shell.toolbarWindow, SW_SHOW);
+    shell.toolbarTooltip = reinterpret_cast<HWND>(SendMessageA(shell.toolbarWindow, TB_GETTOOLTIPS, 0, 0));
     MeasureToolbar();
-    return toolbarWindow;
+    return shell.toolbarWindow;
 }
 
 void ScaleToolbar() {
     HIMAGELIST images = ToolbarImages();
     if (!images) return;
-    const int size = ToolbarImageSize(windowDpi);
-    SendMessageA(toolbarWindow, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
-    SendMessageA(toolbarWindow, TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
-    if (toolbarImages) ImageList_Destroy(toolbarImages);
-    toolbarImages = images;
+    const int size = ToolbarImageSize(shell.windowDpi);
+    SendMessageA(shell.toolbarWindow, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageA(shell.toolbarWindow, TB_SETBITMAPSIZE, 0, MAKELPARAM(size, size));
+    if (shell.toolbarImages) ImageList_Destroy(shell.toolbarImages);
+    shell.toolbarImages = images;
     MeasureToolbar();
 }
 
 void DestroyToolbar() {
-    if (toolbarImages) ImageList_Destroy(toolbarImages);
-    if (toolbarWindow) DestroyWindow(toolbarWindow);
-    if (toolbarTooltip && IsWindow(toolbarTooltip)) DestroyWindow(toolbarTooltip);
-    toolbarImages = nullptr;
-    toolbarWindow = nullptr;
-    toolbarTooltip = nullptr;
+    if (shell.toolbarImages) ImageList_Destroy(shell.toolbarImages);
+    if (shell.toolbarWindow) DestroyWindow(shell.toolbarWindow);
+    if (shell.toolbarTooltip && IsWindow(shell.toolbarTooltip)) DestroyWindow(shell.toolbarTooltip);
+    shell.toolbarImages = nullptr;
+    shell.toolbarWindow = nullptr;
+    shell.toolbarTooltip = nullptr;
 }
 
 LRESULT OnToolbarTooltip(NMHDR* header) {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "term/send_mode.h"
-#include "term/view.h"
+#include "term/state.h"
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "term/event_loop.h"
@@ -85,7 +85,10 @@ protected:
     void SetUp() override {
         SetDefaultSettings(chatSettings);
         ResetConnectionState();
-        termView = TermView();
+        // A fresh screen; the loop's tables stay, as a program has one loop.
+        EventLoopTables loop = std::move(term.loop);
+        term = TermState();
+        term.loop = std::move(loop);
         ASSERT_TRUE(InitNetwork());
     }
     void TearDown() override {
@@ -94,7 +97,7 @@ protected:
         for (int fd : raw) close(fd);
     }
     // The history written since the last mark.
-    std::string Since() const { return termView.history.substr(mark); }
+    std::string Since() const { return term.history.substr(mark); }
     std::vector<int> raw;
     size_t mark = 0;
 };
@@ -119,7 +122,7 @@ class TermPeer : public TermLoop, public ::testing::WithParamInterface<PeerRow> 
 TEST_P(TermPeer, OurServerShowsWhatARawPeerSends) {
     const PeerRow& row = GetParam();
     ASSERT_TRUE(StartServer());
-    mark = termView.history.size();
+    mark = term.history.size();
     int peer = RawSocket(false);
     raw.push_back(peer);
     ASSERT_EQ(connect(peer, AT, sizeof PORT), 0);
@@ -169,7 +172,7 @@ using C = std::pair<const char*, std::string>;
 class TermConnect : public TermLoop, public ::testing::WithParamInterface<C> {};
 
 TEST_P(TermConnect, AFailedConnectIsTold) {
-    mark = termView.history.size();
+    mark = term.history.size();
     ASSERT_TRUE(ConnectTo(GetParam().first));
     EXPECT_TRUE(RunUntil([] { return connectionState.clientConnecting == 0 && connectionState.resolving == 0; }));
     EXPECT_EQ(Since(), GetParam().second);

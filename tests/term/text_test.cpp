@@ -10,7 +10,7 @@
 #include "term/arguments.h"
 #include "term/send_mode.h"
 #include "term/status_line.h"
-#include "term/view.h"
+#include "term/state.h"
 #include "common/text.h"
 #include "term/history_lines.h"
 #include "term/input_editor.h"
@@ -72,7 +72,7 @@ using E = std::pair<std::string, std::string>;
 class TermInputEditor : public ::testing::TestWithParam<E> {};
 
 TEST_P(TermInputEditor, Keys) {
-    termView = TermView();
+    term.input.clear(), term.caret = 0, term.recall = InputRecall();
     const std::string keys = "LRHEBDUN";
     const EditKey edits[] = {EditKey::Left, EditKey::Right,  EditKey::Home, EditKey::End,
                              EditKey::Backspace, EditKey::Delete, EditKey::Up, EditKey::Down};
@@ -85,7 +85,7 @@ TEST_P(TermInputEditor, Keys) {
             TypeCharacter(key);
         }
     }
-    EXPECT_EQ(termView.input.substr(0, termView.caret) + "|" + termView.input.substr(termView.caret),
+    EXPECT_EQ(term.input.substr(0, term.caret) + "|" + term.input.substr(term.caret),
               GetParam().second);
 }
 

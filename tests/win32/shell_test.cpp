@@ -54,7 +54,7 @@ std::string WindowText(HWND window) {
     return text;
 }
 
-void Command(int id) { SendMessageA(mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
+void Command(int id) { SendMessageA(shell.mainWindow, WM_COMMAND, static_cast<WPARAM>(id), 0); }
 
 // Visible dialog windows of this process whose caption starts so, the topmost first.
 std::vector<HWND> Dialogs(const std::string& caption) {
@@ -130,7 +130,7 @@ protected:
     }
     // Destroys whatever is left, and forgets the window class and the settings.
     void Stop() {
-        if (IsWindow(mainWindow)) DestroyWindow(mainWindow);
+        if (IsWindow(shell.mainWindow)) DestroyWindow(shell.mainWindow);
         Pump(50);  // the quit message and whatever the windows left behind
         UnregisterClassA(MAIN_WINDOW_CLASS, GetModuleHandleA(nullptr));
         RegDeleteTreeA(HKEY_CURRENT_USER, SETTINGS_KEY);
@@ -170,29 +170,29 @@ std::string Where(HWND window, HWND parent) {
 // shows one) to a gap above the input line, which fills the bottom.
 void ExpectLaidOut(bool toolbar, int gap = 2, int input = 23) {
     RECT c;
-    GetClientRect(mainWindow, &c);
-    EXPECT_EQ(toolbarWindow && toolbarBottom > 0, toolbar);
-    EXPECT_EQ(Where(historyPane, mainWindow),
-              Rect(0, toolbar ? toolbarBottom + gap : 0, c.right, c.bottom - gap - input));
-    EXPECT_EQ(Where(inputLine, mainWindow), Rect(0, c.bottom - input, c.right, c.bottom));
+    GetClientRect(shell.mainWindow, &c);
+    EXPECT_EQ(shell.toolbarWindow && shell.toolbarBottom > 0, toolbar);
+    EXPECT_EQ(Where(shell.historyPane, shell.mainWindow),
+              Rect(0, toolbar ? shell.toolbarBottom + gap : 0, c.right, c.bottom - gap - input));
+    EXPECT_EQ(Where(shell.inputLine, shell.mainWindow), Rect(0, c.bottom - input, c.right, c.bottom));
 }
 
 // What shows the scale the window is drawn at: its outer size, the size of
 // the toolbar's images and buttons, and of its small and large icons.
 std::string Scale() {
     RECT outer;
-    GetWindowRect(mainWindow, &outer);
+    GetWindowRect(shell.mainWindow, &outer);
     int images = 0, unused = 0;
-    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageA(toolbarWindow, TB_GETIMAGELIST, 0, 0)), &images,
+    ImageList_GetIconSize(reinterpret_cast<HIMAGELIST>(SendMessageA(shell.toolbarWindow, TB_GETIMAGELIST, 0, 0)), &images,
                           &unused);
-    const LRESULT buttons = SendMessageA(toolbarWindow, TB_GETBUTTONSIZE, 0, 0);
+    const LRESULT buttons = SendMessageA(shell.toolbarWindow, TB_GETBUTTONSIZE, 0, 0);
     std::string text = std::to_string(outer.right - outer.left) + "x" + std::to_string(outer.bottom - outer.top) +
                        ", images " + std::to_string(images) + ", buttons " + std::to_string(LOWORD(buttons)) + "x" +
                        std::to_string(HIWORD(buttons)) + ", icons";
     for (WPARAM kind : {ICON_SMALL, ICON_BIG}) {
         ICONINFO info = {};
         BITMAP bitmap = {};
-        GetIconInfo(reinterpret_cast<HICON>(SendMessageA(mainWindow, WM_GETICON, kind, 0)), &info);
+        GetIconInfo(reinterpret_cast<HICON>(SendMessageA(shell.mainWindow, WM_GETICON, kind, 0)), &info);
         GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
@@ -219,10 +219,10 @@ TEST_F(ShellTest, StoredSettingsDecideHowItStarts) {
         SCOPED_TRACE(std::string(row.name[0]) + " " + row.name[1]);
         for (int i : {0, 1}) Store(row.name[i], row.value[i]);
         ASSERT_TRUE(Start());
-        EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, row.visible);
-        EXPECT_EQ(IconPresent(mainWindow), row.icon);
-        EXPECT_EQ((GetWindowLongA(mainWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, row.topmost);
-        EXPECT_EQ(GetMenuState(trayMenu, IDM_TRAY_SEND_POPUP, MF_BYCOMMAND) & MF_GRAYED, UINT(MF_GRAYED)) << "no peer";
+        EXPECT_EQ(IsWindowVisible(shell.mainWindow) != FALSE, row.visible);
+        EXPECT_EQ(IconPresent(shell.mainWindow), row.icon);
+        EXPECT_EQ((GetWindowLongA(shell.mainWindow, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, row.topmost);
+        EXPECT_EQ(GetMenuState(shell.trayMenu, IDM_TRAY_SEND_POPUP, MF_BYCOMMAND) & MF_GRAYED, UINT(MF_GRAYED)) << "no peer";
         ExpectLaidOut(row.toolbar);
         Stop();
     }
@@ -252,9 +252,9 @@ TEST_F(ShellTest, MovedToADisplayOfAnotherScaleItRedrawsAtThatScale) {
     for (int i : {1, 2, 0}) {
         const auto& scale = SCALES[i];
         RECT proposed = {10, 20, 10 + scale.dpi * 400 / 96, 20 + scale.dpi * 300 / 96};
-        SendMessageA(mainWindow, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi), reinterpret_cast<LPARAM>(&proposed));
+        SendMessageA(shell.mainWindow, WM_DPICHANGED, MAKEWPARAM(scale.dpi, scale.dpi), reinterpret_cast<LPARAM>(&proposed));
         EXPECT_EQ(Scale(), scale.scale);
-        EXPECT_EQ(Where(mainWindow, HWND_DESKTOP), Rect(10, 20, proposed.right, proposed.bottom));
+        EXPECT_EQ(Where(shell.mainWindow, HWND_DESKTOP), Rect(10, 20, proposed.right, proposed.bottom));
         ExpectLaidOut(true, scale.gap, scale.input);
     }
 }
@@ -270,16 +270,16 @@ TEST_F(At144DpiTest, StartsDrawnAtTheDesktopScale) {
 
 TEST_F(ShellTest, InputLineHasTheFocusTakesThreeHundredCharactersAndEnterHandsThemOver) {
     ASSERT_TRUE(Start());
-    EXPECT_EQ(GetFocus(), inputLine);
-    SendMessageA(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_EQ(GetFocus(), shell.inputLine);
+    SendMessageA(shell.mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
     DispatchIncoming("\x01hello");  // flashes the title of an inactive window
-    SetFocus(historyPane);
-    SendMessageA(mainWindow, WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, 1), 0);  // clicked while minimised
-    EXPECT_EQ(GetFocus(), inputLine);
-    EXPECT_FALSE(KillTimer(mainWindow, FLASH_TIMER_ID)) << "activation has stopped the flashing";
-    SendMessageA(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+    SetFocus(shell.historyPane);
+    SendMessageA(shell.mainWindow, WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, 1), 0);  // clicked while minimised
+    EXPECT_EQ(GetFocus(), shell.inputLine);
+    EXPECT_FALSE(KillTimer(shell.mainWindow, FLASH_TIMER_ID)) << "activation has stopped the flashing";
+    SendMessageA(shell.mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
     DispatchIncoming("\x01" "again");
-    EXPECT_TRUE(KillTimer(mainWindow, FLASH_TIMER_ID)) << "the flashing runs on the main window's timer";
+    EXPECT_TRUE(KillTimer(shell.mainWindow, FLASH_TIMER_ID)) << "the flashing runs on the main window's timer";
     // Typed characters ('\r' alone is Ctrl+M), then Enter key-downs that the
     // loop translates into characters too.
     const struct { std::string typed; int enters; std::string input, history; } rows[] = {
@@ -290,11 +290,11 @@ TEST_F(ShellTest, InputLineHasTheFocusTakesThreeHundredCharactersAndEnterHandsTh
     };
     for (const auto& row : rows) {
         Command(IDM_CLEAR_HISTORY);
-        for (char c : row.typed) SendMessageA(inputLine, WM_CHAR, static_cast<unsigned char>(c), 1);
-        for (int i = 0; i < row.enters; ++i) PostMessageA(inputLine, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+        for (char c : row.typed) SendMessageA(shell.inputLine, WM_CHAR, static_cast<unsigned char>(c), 1);
+        for (int i = 0; i < row.enters; ++i) PostMessageA(shell.inputLine, WM_KEYDOWN, VK_RETURN, 0x001C0001);
         Pump(50);
-        EXPECT_EQ(WindowText(inputLine) + "|" + WindowText(historyPane), row.input + "|" + row.history);
-        SetWindowTextA(inputLine, "");
+        EXPECT_EQ(WindowText(shell.inputLine) + "|" + WindowText(shell.historyPane), row.input + "|" + row.history);
+        SetWindowTextA(shell.inputLine, "");
     }
 }
 
@@ -303,14 +303,14 @@ TEST_F(ShellTest, HistoryPaneKeepsEveryTextAtTheEndPastThirtyThousandCharacters)
     Command(IDM_CLEAR_HISTORY);
     std::string expected = "joined line\r\nodd\n\r";
     for (const char* text : {"joined ", "line\r\n", "odd\n\r"}) AppendHistory(text);
-    SendMessageA(historyPane, EM_SETSEL, 0, 3);  // the user selects text higher up
+    SendMessageA(shell.historyPane, EM_SETSEL, 0, 3);  // the user selects text higher up
     for (int i = 0; expected.size() < 40000; ++i) {
         std::string line = "line " + std::to_string(i) + " of a long conversation, %s %n kept as is\r\n";
         AppendHistory(line.c_str());
         expected += line;
     }
-    EXPECT_EQ(WindowText(historyPane), expected);
-    EXPECT_EQ(SendMessageA(historyPane, EM_GETSEL, 0, 0), MAKELONG(expected.size(), expected.size())) << "caret";
+    EXPECT_EQ(WindowText(shell.historyPane), expected);
+    EXPECT_EQ(SendMessageA(shell.historyPane, EM_GETSEL, 0, 0), MAKELONG(expected.size(), expected.size())) << "caret";
 }
 
 TEST_F(ShellTest, AFullHistoryPaneDropsItsOldestLinesAndKeepsTheNewest) {
@@ -323,10 +323,10 @@ TEST_F(ShellTest, AFullHistoryPaneDropsItsOldestLinesAndKeepsTheNewest) {
         if (n >= 2501) lines += line;
     }
     Pump(50);
-    EXPECT_EQ(GetWindowTextLengthA(historyPane), 1000000);
+    EXPECT_EQ(GetWindowTextLengthA(shell.historyPane), 1000000);
     AppendHistory("the newest");  // in the same burst as the next, still pending
     AppendHistory(" line\r\n");
-    EXPECT_TRUE(WindowText(historyPane) == lines + "the newest line\r\n") << WindowText(historyPane).substr(0, 20);
+    EXPECT_TRUE(WindowText(shell.historyPane) == lines + "the newest line\r\n") << WindowText(shell.historyPane).substr(0, 20);
 }
 
 void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(99); }
@@ -335,7 +335,7 @@ TEST_F(ShellTest, EveryWayOutQuitsWithZeroStoresTheTogglesAndRemovesTheIcon) {
     const std::pair<UINT, int> ways[] = {{WM_CLOSE, 0}, {WM_COMMAND, IDM_EXIT}, {WM_COMMAND, IDM_TRAY_QUIT}};
     for (auto way : ways) {
         ASSERT_TRUE(Start());
-        HWND window = mainWindow;
+        HWND window = shell.mainWindow;
         Command(IDM_ALWAYS_ON_TOP);
         Command(IDM_SHOW_TOOLBAR);
         PostMessageA(window, way.first, static_cast<WPARAM>(way.second), 0);
@@ -363,10 +363,10 @@ std::string Items(HMENU menu) {
 // File | View | Connection | the tray menu | toolbar buttons Connect to Help.
 std::string Controls() {
     std::string text;
-    for (int i = 0; i < 3; ++i) text += Items(GetSubMenu(GetMenu(mainWindow), i)) + " | ";
-    text += Items(GetSubMenu(trayMenu, 0)) + " | ";
-    for (int id = IDT_CONNECT; toolbarWindow && id <= IDT_HELP; ++id)
-        text += SendMessageA(toolbarWindow, TB_ISBUTTONENABLED, static_cast<WPARAM>(id), 0) ? '1' : '0';
+    for (int i = 0; i < 3; ++i) text += Items(GetSubMenu(GetMenu(shell.mainWindow), i)) + " | ";
+    text += Items(GetSubMenu(shell.trayMenu, 0)) + " | ";
+    for (int id = IDT_CONNECT; shell.toolbarWindow && id <= IDT_HELP; ++id)
+        text += SendMessageA(shell.toolbarWindow, TB_ISBUTTONENABLED, static_cast<WPARAM>(id), 0) ? '1' : '0';
     return text;
 }
 
@@ -410,12 +410,12 @@ TEST_F(ShellTest, MenusAndToolbarFollowEveryTransitionAndTheButtonsHaveTooltips)
     const char* const tips[] = {"Connect", "Disconnect", "Start Server", "Stop Server", "Send Popup...", "Help"};
     for (UINT_PTR id = IDT_CONNECT; id <= IDT_HELP; ++id) {
         char text[80] = "";  // as the tooltip control asks the toolbar, which asks the main window
-        TTTOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, toolbarWindow, id, {}, nullptr, text, 0, nullptr};
-        SendMessageA(toolbarTooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
+        TTTOOLINFOA tool = {TTTOOLINFOA_V1_SIZE, 0, shell.toolbarWindow, id, {}, nullptr, text, 0, nullptr};
+        SendMessageA(shell.toolbarTooltip, TTM_GETTEXTA, sizeof text, reinterpret_cast<LPARAM>(&tool));
         EXPECT_STREQ(text, tips[id - IDT_CONNECT]);
         // As Common Controls 6 may ask: in UTF-16.
-        NMTTDISPINFOW wide = {{toolbarTooltip, id, TTN_NEEDTEXTW}, nullptr, {}, nullptr, 0, 0};
-        SendMessageA(mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&wide));
+        NMTTDISPINFOW wide = {{shell.toolbarTooltip, id, TTN_NEEDTEXTW}, nullptr, {}, nullptr, 0, 0};
+        SendMessageA(shell.mainWindow, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&wide));
         EXPECT_EQ(std::string(wide.szText, wide.szText + wcslen(wide.szText)), tips[id - IDT_CONNECT]);
     }
 }
@@ -430,15 +430,15 @@ TEST_F(ShellTest, TrayIconHidesAndShowsTheWindowAndItsMenuSaysWhatComesNext) {
         {WM_LBUTTONDBLCLK, true, true},  // shown again, still minimised
     };
     for (const auto& row : rows) {
-        if (row.event == 0) ShowWindow(mainWindow, SW_MINIMIZE);
-        if (row.event > 0 && row.event < WM_USER) SendMessageA(mainWindow, WM_TRAY_NOTIFY, 101, row.event);
+        if (row.event == 0) ShowWindow(shell.mainWindow, SW_MINIMIZE);
+        if (row.event > 0 && row.event < WM_USER) SendMessageA(shell.mainWindow, WM_TRAY_NOTIFY, 101, row.event);
         if (row.event >= WM_USER) Command(static_cast<int>(row.event));
         Pump(30);
-        HMENU tray = GetSubMenu(trayMenu, 0);
+        HMENU tray = GetSubMenu(shell.trayMenu, 0);
         EXPECT_EQ(std::to_string(GetMenuItemID(tray, 0)) + Items(tray).substr(0, 5),
                   row.visible ? "40011&Hide" : "9934&Show") << row.event;  // IDM_TRAY_HIDE, IDM_TRAY_SHOW
-        EXPECT_EQ(IsWindowVisible(mainWindow) != FALSE, row.visible) << row.event;
-        EXPECT_EQ(IsIconic(mainWindow) != FALSE, row.iconic) << row.event;
+        EXPECT_EQ(IsWindowVisible(shell.mainWindow) != FALSE, row.visible) << row.event;
+        EXPECT_EQ(IsIconic(shell.mainWindow) != FALSE, row.iconic) << row.event;
     }
 }
 
@@ -466,7 +466,7 @@ TEST_F(ShellTest, ConnectDialogTakesFortyNineCharactersAndOnlyOkOrEnterEndIt) {
         // Ended by the first closing command, the focus in the host field at first.
         EXPECT_EQ(std::to_string(closer.seen) + (focused ? " focused " : " ") + connectionState.hostText,
                   "1 focused " + row.host);
-        EXPECT_EQ(Items(GetSubMenu(GetMenu(mainWindow), 0)).substr(0, 3), row.host.empty() ? "&Co" : "&Di");
+        EXPECT_EQ(Items(GetSubMenu(GetMenu(shell.mainWindow), 0)).substr(0, 3), row.host.empty() ? "&Co" : "&Di");
         Disconnect();
     }
 }

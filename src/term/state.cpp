@@ -1,0 +1,3 @@
+#include "term/state.h"
+
+TermState term;

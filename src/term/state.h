@@ -1,0 +1,114 @@
+#pragma once
+// What the terminal program keeps, in one record: what it shows as the
+// core leaves it through its interfaces (the history, the input line, boxes,
+// popups, the compose box), the screen's own place in the history, the
+// lines typed before, and the event loop's tables. The core keeps its own
+// records and decides; nothing here does.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/connection_state.h"
+
+struct ReceivedPopupBox {
+    std::string caption;  // "Popup message from NAME", the name as it was on arrival
+    std::string text;     // as the peer sent it; line ends may be "\r\n"
+};
+
+// The send window: open, with the caption the core made and the text so far.
+struct ComposeBox {
+    bool open = false;
+    std::string caption;
+    std::string text;
+};
+
+// Lines entered, oldest first, and where Up and Down stand in them: at
+// lines.size() the line being typed, kept aside while an older one is shown.
+struct InputRecall {
+    std::deque<std::string> lines;
+    size_t at = 0;
+    std::string typedAside;
+};
+
+enum class Selected { None, Listen, Connection };
+
+// What WinSock would remember of a socket between its notifications.
+struct SocketRecord {
+    Selected selected = Selected::None;
+    bool connecting = false;    // a connect is under way: its end is the next notification
+    int refusedAtOnce = 0;      // errno of a connect that failed at once, told as its end
+    bool accepted = false;      // came from accept: connected already
+    bool readArmed = true;      // a read notification may come; again after each read
+    bool acceptArmed = true;    // an accept notification may come; again after each accept
+    bool writeWanted = false;   // a send would have blocked: tell once it can go on
+    bool closeTold = false;     // the close has been told: nothing more comes
+};
+
+enum class Target { Listen, Connection, Lookup };
+
+struct Notification {
+    Target target;
+    uintptr_t handle;  // the socket, or the look-up's handle
+    uint32_t event;
+    int error;
+};
+
+// A look-up runs on a thread of its own with a copy of the name and a
+// result of its own: it never touches the core's memory, so one that is
+// given up, or still running at exit, can do no harm. The answer is copied
+// into the core's buffer when it is handed over.
+struct LookupJob {
+    uintptr_t handle = 0;
+    char name[CONNECT_HOST_SIZE] = {};
+    bool found = false;
+    uint32_t address = 0;
+    char* buffer = nullptr;  // the core's, valid until the answer is handed over
+    size_t size = 0;
+};
+
+struct EventLoopTables {
+    std::map<int, SocketRecord> sockets;
+    std::deque<Notification> queue;
+    std::map<int, void (*)()> watched;
+    std::map<uintptr_t, std::shared_ptr<LookupJob>> lookupsUnderWay;
+    uintptr_t nextLookupHandle = 1;
+    int lastError = 0;
+    int lastConnectErrno = 0;
+    int lastCloseErrno = 0;
+    // The pipe by which look-ups and signals wake the loop.
+    int wakePipe[2] = {-1, -1};
+};
+
+struct TermState {
+    // The history pane as the core wrote it: lines end in "\r\n". Its
+    // length stays within the core's capacity, which trims it.
+    std::string history;
+    // The input line and the caret in it (a byte offset).
+    std::string input;
+    size_t caret = 0;
+    // Message boxes not yet dismissed, oldest first: "Error: text".
+    std::vector<std::string> boxes;
+    // Received popups the user has not closed yet, oldest first; the core
+    // caps how many stay open.
+    std::vector<ReceivedPopupBox> popups;
+    ComposeBox compose;
+    // Bells asked for and not rung yet.
+    int bells = 0;
+    // A message arrived while the terminal had no focus, and whether the
+    // title shows it yet.
+    bool titleMarked = false;
+    bool titleMarkedShown = false;
+    // Rows of history scrolled back from the newest.
+    int scrollBack = 0;
+    // Something changed since the screen was last drawn.
+    bool changed = true;
+
+    InputRecall recall;
+    EventLoopTables loop;
+};
+
+extern TermState term;

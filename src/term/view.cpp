@@ -1,3 +1,0 @@
-#include "term/view.h"
-
-TermView termView;
