@@ -35,7 +35,7 @@ namespace {
 void ReadString(RegistryKey key, const char* name, char* field, size_t readSize) {
     RegistryValueType type;
     std::string data;
-    if (!RegistryReadValue(key, name, RegistryValueType::String, &type, &data) || type != RegistryValueType::String) {
+    if (!RegistryReadString(key, name, &type, &data) || type != RegistryValueType::String) {
         return;
     }
     // The stored bytes need not carry their zero; stop at the first one.
@@ -46,10 +46,11 @@ void ReadString(RegistryKey key, const char* name, char* field, size_t readSize)
 // Only a whole 4-byte DWORD is taken, never a half-written number.
 void ReadDword(RegistryKey key, const char* name, int32_t* field) {
     RegistryValueType type;
-    std::string data;
-    if (!RegistryReadValue(key, name, RegistryValueType::Dword, &type, &data)) return;
-    if (type != RegistryValueType::Dword || data.size() != sizeof(uint32_t)) return;
-    std::memcpy(field, data.data(), sizeof(uint32_t));
+    size_t size = 0;
+    uint32_t value = 0;
+    if (!RegistryReadDword(key, name, &type, &size, &value)) return;
+    if (type != RegistryValueType::Dword || size != sizeof(uint32_t)) return;
+    *field = static_cast<int32_t>(value);
 }
 
 }  // namespace

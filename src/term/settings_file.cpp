@@ -48,6 +48,15 @@ const char* ValueIn(const std::string& line, const char* name) {
     return line.c_str() + length + 1;
 }
 
+// The value on the last line of the name, or null.
+const char* ValueOf(const char* name) {
+    const char* value = nullptr;
+    for (const std::string& line : openKey.lines) {
+        if (const char* found = ValueIn(line, name)) value = found;
+    }
+    return value;
+}
+
 void SetLine(const char* name, const std::string& value) {
     std::string line = std::string(name) + "=" + value;
     for (std::string& existing : openKey.lines) {
@@ -152,26 +161,24 @@ bool RegistryOpenForWrite(const char*, RegistryKey* key) {
     return true;
 }
 
-bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType wanted, RegistryValueType* type,
-                       std::string* data) {
-    const char* value = nullptr;
-    for (const std::string& line : openKey.lines) {
-        if (const char* found = ValueIn(line, name)) value = found;
-    }
+// The file holds text only: every value is a string, its bytes as written.
+bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
+    const char* value = ValueOf(name);
     if (!value) return false;
-    if (wanted != RegistryValueType::Dword) {
-        *type = RegistryValueType::String;
-        *data = value;
-        return true;
-    }
+    *type = RegistryValueType::String;
+    *bytes = value;
+    return true;
+}
+
+// A decimal number is a DWORD of four bytes; other text is of another type.
+bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, size_t* size, uint32_t* value) {
+    const char* text = ValueOf(name);
+    if (!text) return false;
     uint32_t number = 0;
-    if (!ParseDword(value, &number)) {
-        *type = RegistryValueType::Other;
-        data->clear();
-        return true;
-    }
-    *type = RegistryValueType::Dword;
-    data->assign(reinterpret_cast<const char*>(&number), sizeof number);
+    const bool isNumber = ParseDword(text, &number);
+    *type = isNumber ? RegistryValueType::Dword : RegistryValueType::Other;
+    *size = isNumber ? sizeof number : std::strlen(text);
+    *value = number;
     return true;
 }
 
