@@ -1,5 +1,7 @@
 #pragma once
-// The user's preferences, kept under HKCU\Software\Velmora\Norrik.
+// The user's preferences, kept under HKCU\Software\Velmora\Norrik (the
+// terminal program: its settings.ini). What each one is called there, its
+// type, default, read size and Options field: settings/settings_table.h.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,7 +14,8 @@ constexpr size_t SOUND_PATH_READ_SIZE = 150;    // 149 characters and the zero
 constexpr size_t QUIT_MESSAGE_FIELD_SIZE = 102;
 constexpr size_t QUIT_MESSAGE_READ_SIZE = 100;  // 99 characters and the zero
 
-// Field names follow the registry values that hold them.
+// Field names follow the registry values that hold them. A new setting is
+// a field here and a row in SETTINGS.
 struct ChatSettings {
     char Nickname[NICKNAME_FIELD_SIZE];
     int32_t Trayicon;
@@ -34,9 +37,10 @@ extern const char* const SETTINGS_KEY;  // "Software\Velmora\Norrik" under HKCU
 void SetDefaultSettings(ChatSettings& settings);
 
 // Defaults, overwritten by what the key holds when it already existed, then
-// written back whole so the key always holds all eleven values.
+// written back whole so the key always holds every value.
 void LoadSettings(ChatSettings& settings);
 
-// Writes all eleven values. False (after the user has been told) when the
-// key cannot be opened for writing; nothing is written then.
+// Writes every value, in the table's order. False (after the user has been
+// told) when the key cannot be opened for writing; nothing is written then.
 bool SaveSettings(const ChatSettings& settings);
+

@@ -18,13 +18,12 @@
 #include "popup/popup_rules.h"
 #include "settings/options_page.h"
 #include "settings/settings.h"
+#include "settings/settings_table.h"
 
 namespace {
 
-const char* const NAMES[] = {"Nickname", "Trayicon", "StartInTray", "IgnorePopup", "FlashTitle", "Beep",
-                             "PlaySound", "Toolbar", "AlwaysOnTop", "SoundPath", "QuitMessage"};
-
-// Texts as they are, numbers after a '#'.
+// Texts as they are, numbers after a '#': the record's own fields, as the
+// code that uses them names them.
 std::string Summary(const ChatSettings& s) {
     std::string text = s.Nickname;
     for (int32_t n : {s.Trayicon, s.StartInTray, s.IgnorePopup, s.FlashTitle, s.Beep, s.PlaySound, s.Toolbar,
@@ -38,12 +37,13 @@ using Value = std::pair<RegistryValueType, std::string>;
 Value Text(const std::string& text) { return {RegistryValueType::String, text + '\0'}; }
 Value Number(uint32_t value) { return {RegistryValueType::Dword, std::string(reinterpret_cast<char*>(&value), 4)}; }
 
-// The same of the stored values: a string counts with exactly its one zero,
-// a number with exactly four bytes.
+// The same of the stored values, by the table's names: a string counts with
+// exactly its one zero, a number with exactly four bytes.
 std::string StoredSummary() {
     std::string text;
-    for (const char* name : NAMES) {
-        auto [type, data] = fake.values.count(name) ? fake.values[name] : Value{RegistryValueType::Other, ""};
+    for (const Setting& setting : SETTINGS) {
+        auto [type, data] =
+            fake.values.count(setting.name) ? fake.values[setting.name] : Value{RegistryValueType::Other, ""};
         uint32_t number = 0;
         std::memcpy(&number, data.data(), std::min<size_t>(data.size(), 4));
         const bool isText = type == RegistryValueType::String && data.find('\0') + 1 == data.size();
