@@ -85,3 +85,15 @@ bool SaveSettings(const ChatSettings& settings) {
     RegistryCloseKey(key);
     return true;
 }
+
+const ChatSettings& CurrentSettings() { return chatSettings; }
+
+void LoadCurrentSettings() { LoadSettings(chatSettings); }
+
+bool SaveCurrentSettings() { return SaveSettings(chatSettings); }
+
+void SetCurrentAlwaysOnTop(bool on) { chatSettings.AlwaysOnTop = on; }
+
+void SetCurrentToolbar(bool on) { chatSettings.Toolbar = on; }
+
+void SetCurrentNickname(const char* nickname) { CopyText(chatSettings.Nickname, NICKNAME_READ_SIZE, nickname); }

@@ -44,3 +44,14 @@ void LoadSettings(ChatSettings& settings);
 // told) when the key cannot be opened for writing; nothing is written then.
 bool SaveSettings(const ChatSettings& settings);
 
+// The program's own settings, for the front ends, which never touch the
+// record itself: read them, load them from the store (and write them back
+// whole), save them.
+const ChatSettings& CurrentSettings();
+void LoadCurrentSettings();
+bool SaveCurrentSettings();
+// The View menu's toggles, stored as exactly 0 or 1 at the next save.
+void SetCurrentAlwaysOnTop(bool on);
+void SetCurrentToolbar(bool on);
+// A nickname for this run only (norrik send --nick), cut to its read size.
+void SetCurrentNickname(const char* nickname);
