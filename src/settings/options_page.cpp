@@ -1,36 +1,59 @@
 #include "settings/options_page.h"
 
 #include "common/text.h"
+#include "res/resource.h"
 #include "settings/settings.h"
+#include "settings/settings_table.h"
+
+namespace {
+
+const Setting* SettingOnPage(int control) {
+    for (const Setting& setting : SETTINGS) {
+        if (setting.control != NOT_ON_PAGE && setting.control == control) return &setting;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool OptionsPageValues::Checked(int control) const {
+    for (const OptionsPageField& field : fields) {
+        if (field.control == control) return field.isBox && field.checked;
+    }
+    return false;
+}
 
 OptionsPageValues OptionsPageFromSettings(const ChatSettings& settings) {
     OptionsPageValues values;
-    values.nickname = settings.Nickname;
-    values.soundPath = settings.SoundPath;
-    values.quitMessage = settings.QuitMessage;
-    values.trayicon = settings.Trayicon != 0;
-    values.ignorePopup = settings.IgnorePopup != 0;
-    values.flashTitle = settings.FlashTitle != 0;
-    values.playSound = settings.PlaySound != 0;
-    values.beep = settings.Beep != 0;
-    values.startInTray = settings.StartInTray != 0;
+    for (const Setting& setting : SETTINGS) {
+        if (setting.control == NOT_ON_PAGE) continue;
+        if (setting.type == SettingType::String) {
+            values.fields.push_back({setting.control, false, setting.textValue(settings), false});
+        } else {
+            values.fields.push_back({setting.control, true, "", settings.*setting.number != 0});
+        }
+    }
     return values;
 }
 
 void ApplyOptionsPage(const OptionsPageValues& values, ChatSettings& settings) {
-    CopyText(settings.Nickname, NICKNAME_READ_SIZE, values.nickname.c_str());
-    CopyText(settings.SoundPath, SOUND_PATH_READ_SIZE, values.soundPath.c_str());
-    CopyText(settings.QuitMessage, QUIT_MESSAGE_READ_SIZE, values.quitMessage.c_str());
-    settings.Trayicon = values.trayicon ? 1 : 0;
-    settings.IgnorePopup = values.ignorePopup ? 1 : 0;
-    settings.FlashTitle = values.flashTitle ? 1 : 0;
-    settings.PlaySound = values.playSound ? 1 : 0;
-    settings.Beep = values.beep ? 1 : 0;
-    settings.StartInTray = values.startInTray ? 1 : 0;
+    for (const OptionsPageField& field : values.fields) {
+        const Setting* setting = SettingOnPage(field.control);
+        if (!setting) continue;
+        if (setting->type == SettingType::String) {
+            CopyText(setting->textField(settings), setting->readSize, field.text.c_str());
+        } else {
+            settings.*setting->number = field.checked ? 1 : 0;
+        }
+    }
 }
 
+OptionsPageValues CurrentOptionsPage() { return OptionsPageFromSettings(chatSettings); }
+
+void ApplyOptionsPageToCurrent(const OptionsPageValues& values) { ApplyOptionsPage(values, chatSettings); }
+
 StartInTrayBox StartInTrayWhenOpened(const OptionsPageValues& values) {
-    return {values.trayicon, values.startInTray};
+    return {values.Checked(IDC_TRAYICON), values.Checked(IDC_STARTINTRAY)};
 }
 
 StartInTrayBox StartInTrayAfterTrayiconClick(bool trayiconChecked, bool startInTrayChecked) {

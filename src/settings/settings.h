@@ -1,5 +1,7 @@
 #pragma once
-// The user's preferences, kept under HKCU\Software\Velmora\Norrik.
+// The user's preferences, kept under HKCU\Software\Velmora\Norrik (the
+// terminal program: its settings.ini). What each one is called there, its
+// type, default, read size and Options field: settings/settings_table.h.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,7 +14,8 @@ constexpr size_t SOUND_PATH_READ_SIZE = 150;    // 149 characters and the zero
 constexpr size_t QUIT_MESSAGE_FIELD_SIZE = 102;
 constexpr size_t QUIT_MESSAGE_READ_SIZE = 100;  // 99 characters and the zero
 
-// Field names follow the registry values that hold them.
+// Field names follow the registry values that hold them. A new setting is
+// a field here and a row in SETTINGS.
 struct ChatSettings {
     char Nickname[NICKNAME_FIELD_SIZE];
     int32_t Trayicon;
@@ -34,18 +37,18 @@ extern const char* const SETTINGS_KEY;  // "Software\Velmora\Norrik" under HKCU
 void SetDefaultSettings(ChatSettings& settings);
 
 // Defaults, overwritten by what the key holds when it already existed, then
-// written back whole so the key always holds all eleven values.
+// written back whole so the key always holds every value.
 void LoadSettings(ChatSettings& settings);
 
-// Writes all eleven values. False (after the user has been told) when the
-// key cannot be opened for writing; nothing is written then.
+// Writes every value, in the table's order. False (after the user has been
+// told) when the key cannot be opened for writing; nothing is written then.
 bool SaveSettings(const ChatSettings& settings);
 
-// The program's own settings, as a front end sees them: read only. They
-// change through commands, the Options page and the calls below.
+// The program's own settings, for the front ends, which never touch the
+// record itself: read them, load them from the store (and write them back
+// whole), save them.
 const ChatSettings& CurrentSettings();
 void LoadCurrentSettings();
 bool SaveCurrentSettings();
-// The nickname to greet with, cut to its read size; kept only if the
-// settings are saved afterwards.
-void SetNickname(const char* nickname);
+// A nickname for this run only (norrik send --nick), cut to its read size.
+void SetCurrentNickname(const char* nickname);

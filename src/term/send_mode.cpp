@@ -102,7 +102,7 @@ std::string SendTextRefusal(const Arguments& arguments, const std::string& text)
 int RunSend(const Arguments& arguments, const std::string& text, std::string* failure) {
     const std::string peer = arguments.host + ":" + std::to_string(CHAT_PORT);
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(arguments.timeout);
-    if (arguments.nickGiven) SetNickname(arguments.nick.c_str());
+    if (arguments.nickGiven) SetCurrentNickname(arguments.nick.c_str());
     if (!InitNetwork()) return *failure = "cannot start the network", 1;
 
     bool connectStarted = false;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "seams/settings_store.h"
+#include "term/state.h"
 
 namespace {
 
@@ -18,27 +19,14 @@ constexpr size_t MOST_READ = 64 * 1024;
 constexpr const char* DIRECTORY_NAME = "/norrik";
 constexpr const char* FILE_NAME = "/settings.ini";
 
-// The file as lines, in their order: values are replaced where they stand,
-// new ones appended, and lines of other names or none kept as they are.
-struct SettingsLines {
-    std::vector<std::string> lines;
-};
-
-SettingsLines openKey;
-bool openForWriting = false;
-// A file that is there but cannot be read is never written over: what it
-// holds is the user's, and would be lost.
-bool unreadable = false;
-std::string filePath;
-bool filePathSet = false;
-std::string problem;
+SettingsFileState& stored = term.settingsFile;
 
 const std::string& FilePath() {
-    if (!filePathSet) {
-        filePath = SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
-        filePathSet = true;
+    if (!stored.filePathSet) {
+        stored.filePath = SettingsFilePath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+        stored.filePathSet = true;
     }
-    return filePath;
+    return stored.filePath;
 }
 
 // The line's value when it holds name, or null.
@@ -48,15 +36,24 @@ const char* ValueIn(const std::string& line, const char* name) {
     return line.c_str() + length + 1;
 }
 
+// The value on the last line of the name, or null.
+const char* ValueOf(const char* name) {
+    const char* value = nullptr;
+    for (const std::string& line : stored.lines) {
+        if (const char* found = ValueIn(line, name)) value = found;
+    }
+    return value;
+}
+
 void SetLine(const char* name, const std::string& value) {
     std::string line = std::string(name) + "=" + value;
-    for (std::string& existing : openKey.lines) {
+    for (std::string& existing : stored.lines) {
         if (ValueIn(existing, name)) {
             existing = line;
             return;
         }
     }
-    openKey.lines.push_back(line);
+    stored.lines.push_back(line);
 }
 
 // A decimal number of 0 to 4294967295, and nothing else.
@@ -83,13 +80,13 @@ bool MakeDirectoryFor(const std::string& path) {
 
 void WriteFile() {
     const std::string& path = FilePath();
-    if (unreadable) return;  // the problem of the read stands
+    if (stored.unreadable) return;  // the stored.problem of the read stands
     if (path.empty()) {
-        problem = "Settings not saved: neither XDG_CONFIG_HOME nor HOME says where they go";
+        stored.problem = "Settings not saved: neither XDG_CONFIG_HOME nor HOME says where they go";
         return;
     }
     std::string text;
-    for (const std::string& line : openKey.lines) text += line + "\n";
+    for (const std::string& line : stored.lines) text += line + "\n";
     // Written whole beside the file, then put in its place: a failure half
     // way leaves the old file as it was.
     const std::string temporary = path + ".new";
@@ -103,7 +100,7 @@ void WriteFile() {
     } else {
         written = false;
     }
-    problem = written ? "" : "Settings not saved: cannot write " + path + ": " + std::strerror(errno);
+    stored.problem = written ? "" : "Settings not saved: cannot write " + path + ": " + std::strerror(errno);
 }
 
 }  // namespace
@@ -115,23 +112,23 @@ std::string SettingsFilePath(const char* xdgConfigHome, const char* home) {
 }
 
 void UseSettingsFile(const std::string& path) {
-    filePath = path;
-    filePathSet = true;
+    stored.filePath = path;
+    stored.filePathSet = true;
 }
 
-const std::string& SettingsFileProblem() { return problem; }
+const std::string& SettingsFileProblem() { return stored.problem; }
 
 RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
-    openKey.lines.clear();
-    *key = &openKey;
-    unreadable = false;
+    stored.lines.clear();
+    *key = &stored;
+    stored.unreadable = false;
     FILE* file = FilePath().empty() ? nullptr : std::fopen(FilePath().c_str(), "rb");
     if (!file) {
         // Missing: the key is created, as the registry does. There but
         // unreadable: as a key that cannot be opened.
         if (FilePath().empty() || errno == ENOENT) return RegistryOpenResult::Created;
-        unreadable = true;
-        problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
+        stored.unreadable = true;
+        stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
         return RegistryOpenResult::Failed;
     }
     std::string text(MOST_READ, '\0');
@@ -140,38 +137,36 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        openKey.lines.push_back(line);
+        stored.lines.push_back(line);
     }
     return RegistryOpenResult::OpenedExisting;
 }
 
 bool RegistryOpenForWrite(const char*, RegistryKey* key) {
     // The lines read at start stay, so that values of other names survive.
-    *key = &openKey;
-    openForWriting = true;
+    *key = &stored;
+    stored.openForWriting = true;
     return true;
 }
 
-bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType wanted, RegistryValueType* type,
-                       std::string* data) {
-    const char* value = nullptr;
-    for (const std::string& line : openKey.lines) {
-        if (const char* found = ValueIn(line, name)) value = found;
-    }
+// The file holds text only: every value is a string, its bytes as written.
+bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
+    const char* value = ValueOf(name);
     if (!value) return false;
-    if (wanted != RegistryValueType::Dword) {
-        *type = RegistryValueType::String;
-        *data = value;
-        return true;
-    }
+    *type = RegistryValueType::String;
+    *bytes = value;
+    return true;
+}
+
+// A decimal number is a DWORD of four bytes; other text is of another type.
+bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, size_t* size, uint32_t* value) {
+    const char* text = ValueOf(name);
+    if (!text) return false;
     uint32_t number = 0;
-    if (!ParseDword(value, &number)) {
-        *type = RegistryValueType::Other;
-        data->clear();
-        return true;
-    }
-    *type = RegistryValueType::Dword;
-    data->assign(reinterpret_cast<const char*>(&number), sizeof number);
+    const bool isNumber = ParseDword(text, &number);
+    *type = isNumber ? RegistryValueType::Dword : RegistryValueType::Other;
+    *size = isNumber ? sizeof number : std::strlen(text);
+    *value = number;
     return true;
 }
 
@@ -189,7 +184,7 @@ void RegistryWriteDword(RegistryKey, const char* name, uint32_t value) { SetLine
 // The settings open the key for writing to write every value, and close it
 // when all are there: the file is written then, whole.
 void RegistryCloseKey(RegistryKey) {
-    if (!openForWriting) return;
-    openForWriting = false;
+    if (!stored.openForWriting) return;
+    stored.openForWriting = false;
     WriteFile();
 }

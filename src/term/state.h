@@ -83,6 +83,21 @@ struct EventLoopTables {
     int wakePipe[2] = {-1, -1};
 };
 
+// The settings file's state between the store's calls. The file as lines,
+// in their order: values are replaced where they stand, new ones appended,
+// and lines of other names or none kept as they are.
+struct SettingsFileState {
+    std::vector<std::string> lines;
+    bool openForWriting = false;
+    // A file that is there but cannot be read is never written over: what
+    // it holds is the user's, and would be lost.
+    bool unreadable = false;
+    std::string filePath;
+    bool filePathSet = false;
+    // Why the last write failed, for the user; empty after one that worked.
+    std::string problem;
+};
+
 struct TermState {
     // The history pane as the core wrote it: lines end in "\r\n". Its
     // length stays within the core's capacity, which trims it.
@@ -109,6 +124,7 @@ struct TermState {
 
     InputRecall recall;
     EventLoopTables loop;
+    SettingsFileState settingsFile;
 };
 
 extern TermState term;

@@ -35,30 +35,28 @@ void SetStartInTray(HWND page, StartInTrayBox box) {
 }
 
 void FillPage(HWND page) {
-    OptionsPageValues values = OptionsPageFromSettings(chatSettings);
-    SetDlgItemTextA(page, IDC_NICKNAME, values.nickname.c_str());
-    SetDlgItemTextA(page, IDC_SOUNDPATH, values.soundPath.c_str());
-    SetDlgItemTextA(page, IDC_QUITMESSAGE, values.quitMessage.c_str());
-    SetChecked(page, IDC_TRAYICON, values.trayicon);
-    SetChecked(page, IDC_IGNOREPOPUP, values.ignorePopup);
-    SetChecked(page, IDC_FLASHTITLE, values.flashTitle);
-    SetChecked(page, IDC_PLAYSOUND, values.playSound);
-    SetChecked(page, IDC_BEEP, values.beep);
+    OptionsPageValues values = CurrentOptionsPage();
+    for (const OptionsPageField& field : values.fields) {
+        if (field.isBox) {
+            SetChecked(page, field.control, field.checked);
+        } else {
+            SetDlgItemTextA(page, field.control, field.text.c_str());
+        }
+    }
     SetStartInTray(page, StartInTrayWhenOpened(values));
 }
 
 void ReadPage(HWND page) {
-    OptionsPageValues values;
-    values.nickname = ControlText(page, IDC_NICKNAME);
-    values.soundPath = ControlText(page, IDC_SOUNDPATH);
-    values.quitMessage = ControlText(page, IDC_QUITMESSAGE);
-    values.trayicon = Checked(page, IDC_TRAYICON);
-    values.ignorePopup = Checked(page, IDC_IGNOREPOPUP);
-    values.flashTitle = Checked(page, IDC_FLASHTITLE);
-    values.playSound = Checked(page, IDC_PLAYSOUND);
-    values.beep = Checked(page, IDC_BEEP);
-    values.startInTray = Checked(page, IDC_STARTINTRAY);
-    ApplyOptionsPage(values, chatSettings);
+    // The fields the page has come from the settings; each takes what its control holds.
+    OptionsPageValues values = CurrentOptionsPage();
+    for (OptionsPageField& field : values.fields) {
+        if (field.isBox) {
+            field.checked = Checked(page, field.control);
+        } else {
+            field.text = ControlText(page, field.control);
+        }
+    }
+    ApplyOptionsPageToCurrent(values);
 }
 
 void BrowseForSound(HWND page) {
@@ -82,7 +80,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
         switch (reinterpret_cast<NMHDR*>(lParam)->code) {
         case PSN_SETACTIVE: FillPage(page); break;
         case PSN_KILLACTIVE: ReadPage(page); break;
-        case PSN_APPLY: SaveSettings(chatSettings); break;
+        case PSN_APPLY: SaveCurrentSettings(); break;
         default: return FALSE;
         }
         // 0 allows the page change and reports no error.
@@ -107,7 +105,7 @@ INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 void ShowOptions(HWND parent) {
     // The sheet always starts from what is stored; a View toggle not yet
     // saved is replaced by its stored value here.
-    LoadSettings(chatSettings);
+    LoadCurrentSettings();
 
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof page;

@@ -12,6 +12,12 @@ constexpr DWORD LARGEST_VALUE = 64 * 1024;
 
 HKEY AsHkey(RegistryKey key) { return static_cast<HKEY>(key); }
 
+RegistryValueType TypeOf(DWORD storedType) {
+    if (storedType == REG_SZ || storedType == REG_EXPAND_SZ) return RegistryValueType::String;
+    if (storedType == REG_DWORD) return RegistryValueType::Dword;
+    return RegistryValueType::Other;
+}
+
 }  // namespace
 
 RegistryOpenResult RegistryOpenForRead(const char* subkey, RegistryKey* key) {
@@ -36,25 +42,35 @@ bool RegistryOpenForWrite(const char* subkey, RegistryKey* key) {
     return true;
 }
 
-bool RegistryReadValue(RegistryKey key, const char* name, RegistryValueType, RegistryValueType* type,
-                       std::string* data) {
+bool RegistryReadString(RegistryKey key, const char* name, RegistryValueType* type, std::string* bytes) {
     DWORD storedType = 0;
     DWORD size = 0;
     if (RegQueryValueExA(AsHkey(key), name, nullptr, &storedType, nullptr, &size) != ERROR_SUCCESS) return false;
     if (size > LARGEST_VALUE) return false;
-    data->assign(size, '\0');
+    bytes->assign(size, '\0');
     if (size > 0 && RegQueryValueExA(AsHkey(key), name, nullptr, &storedType,
-                                     reinterpret_cast<BYTE*>(&(*data)[0]), &size) != ERROR_SUCCESS) {
+                                     reinterpret_cast<BYTE*>(&(*bytes)[0]), &size) != ERROR_SUCCESS) {
         return false;
     }
-    data->resize(size);
-    if (storedType == REG_SZ || storedType == REG_EXPAND_SZ) {
-        *type = RegistryValueType::String;
-    } else if (storedType == REG_DWORD) {
-        *type = RegistryValueType::Dword;
-    } else {
-        *type = RegistryValueType::Other;
+    bytes->resize(size);
+    *type = TypeOf(storedType);
+    return true;
+}
+
+bool RegistryReadDword(RegistryKey key, const char* name, RegistryValueType* type, size_t* size, uint32_t* value) {
+    DWORD storedType = 0;
+    DWORD storedSize = 0;
+    DWORD stored = 0;
+    if (RegQueryValueExA(AsHkey(key), name, nullptr, &storedType, nullptr, &storedSize) != ERROR_SUCCESS) return false;
+    // Only what fits a DWORD is read; a larger value tells its type and size.
+    if (storedSize > 0 && storedSize <= sizeof stored &&
+        RegQueryValueExA(AsHkey(key), name, nullptr, &storedType, reinterpret_cast<BYTE*>(&stored),
+                         &storedSize) != ERROR_SUCCESS) {
+        return false;
     }
+    *type = TypeOf(storedType);
+    *size = storedSize;
+    *value = stored;
     return true;
 }
 

@@ -219,10 +219,18 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     return OpenKey(key), result;
 }
 bool RegistryOpenForWrite(const char*, RegistryKey* key) { return !fake.refuseWrite && OpenKey(key); }
-bool RegistryReadValue(RegistryKey, const char* name, RegistryValueType, RegistryValueType* type, std::string* data) {
+bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
     auto found = fake.values.find(name);
     if (found == fake.values.end()) return false;
-    std::tie(*type, *data) = found->second;
+    std::tie(*type, *bytes) = found->second;
+    return true;
+}
+bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, size_t* size, uint32_t* value) {
+    auto found = fake.values.find(name);
+    if (found == fake.values.end()) return false;
+    const std::string& bytes = found->second.second;
+    *type = found->second.first, *size = bytes.size(), *value = 0;
+    if (bytes.size() <= 4) std::memcpy(value, bytes.data(), bytes.size());  // little-endian, as this machine
     return true;
 }
 void RegistryWriteString(RegistryKey, const char* name, const char* text) {

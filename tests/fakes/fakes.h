@@ -33,7 +33,7 @@ struct FakePlatform {
     uint32_t now = 0;                         // the millisecond clock
 
     bool keyExists = false, refuseRead = false, refuseWrite = false;
-    std::map<std::string, std::pair<RegistryValueType, std::string>> values;
+    std::map<std::string, std::pair<RegistryValueType, std::string>> values;  // how each is stored, its bytes
     int openKeys = 0;
 
     int startResult = 0, lastError = 0, connectError = 10035;  // connect answers would-block, or 0: at once

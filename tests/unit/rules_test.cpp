@@ -19,13 +19,12 @@
 #include "popup/popup_rules.h"
 #include "settings/options_page.h"
 #include "settings/settings.h"
+#include "settings/settings_table.h"
 
 namespace {
 
-const char* const NAMES[] = {"Nickname", "Trayicon", "StartInTray", "IgnorePopup", "FlashTitle", "Beep",
-                             "PlaySound", "Toolbar", "AlwaysOnTop", "SoundPath", "QuitMessage"};
-
-// Texts as they are, numbers after a '#'.
+// Texts as they are, numbers after a '#': the record's own fields, as the
+// code that uses them names them.
 std::string Summary(const ChatSettings& s) {
     std::string text = s.Nickname;
     for (int32_t n : {s.Trayicon, s.StartInTray, s.IgnorePopup, s.FlashTitle, s.Beep, s.PlaySound, s.Toolbar,
@@ -39,12 +38,13 @@ using Value = std::pair<RegistryValueType, std::string>;
 Value Text(const std::string& text) { return {RegistryValueType::String, text + '\0'}; }
 Value Number(uint32_t value) { return {RegistryValueType::Dword, std::string(reinterpret_cast<char*>(&value), 4)}; }
 
-// The same of the stored values: a string counts with exactly its one zero,
-// a number with exactly four bytes.
+// The same of the stored values, by the table's names: a string counts with
+// exactly its one zero, a number with exactly four bytes.
 std::string StoredSummary() {
     std::string text;
-    for (const char* name : NAMES) {
-        auto [type, data] = fake.values.count(name) ? fake.values[name] : Value{RegistryValueType::Other, ""};
+    for (const Setting& setting : SETTINGS) {
+        auto [type, data] =
+            fake.values.count(setting.name) ? fake.values[setting.name] : Value{RegistryValueType::Other, ""};
         uint32_t number = 0;
         std::memcpy(&number, data.data(), std::min<size_t>(data.size(), 4));
         const bool isText = type == RegistryValueType::String && data.find('\0') + 1 == data.size();
@@ -158,18 +158,33 @@ TEST(WindowRulesTest, StartsHiddenOnlyWithAnIconAndStartInTray) {
     EXPECT_EQ(ActionForTrayMessage(TRAY_RIGHT_BUTTON_UP, false), TrayAction::OpenMenu);
 }
 
+// The page as its controls show it: texts as they are, boxes 'x' or '-'.
+std::string Shown(const OptionsPageValues& page) {
+    std::string text;
+    for (const OptionsPageField& field : page.fields) {
+        text += " " + (field.isBox ? field.checked ? "x" : "-" : field.text);
+    }
+    return text.substr(1);
+}
+
 TEST(OptionsPageTest, ShowsAnyNonZeroAsCheckedAndStoresCutTextsAndZeroOrOne) {
     ChatSettings settings;
     SetDefaultSettings(settings);
-    settings.IgnorePopup = 7, settings.Beep = 0, settings.AlwaysOnTop = 5;
+    settings.IgnorePopup = 7, settings.Beep = 0, settings.AlwaysOnTop = 5, settings.Toolbar = 3;
     OptionsPageValues page = OptionsPageFromSettings(settings);
-    EXPECT_TRUE(page.ignorePopup && page.trayicon && !page.beep && !page.startInTray);
-    page.nickname = N29 + "nnnnnn", page.soundPath = S149 + "s", page.quitMessage = Q99 + "qqqqq";
+    EXPECT_EQ(Shown(page), "YourNickName x - x x - x beep.wav Leaving");  // neither Toolbar nor AlwaysOnTop
+    const std::vector<std::string> entered = {N29 + "nnnnnn", S149 + "s", Q99 + "qqqqq"};
+    size_t texts = 0;
+    for (OptionsPageField& field : page.fields) {
+        if (field.isBox) field.checked = !field.checked;  // each box clicked once
+        if (!field.isBox) field.text = entered.at(texts++);
+    }
     ApplyOptionsPage(page, settings);
-    EXPECT_EQ(Summary(settings), N29 + " #1 #0 #1 #1 #0 #1 #1 #5 " + S149 + " " + Q99);
+    EXPECT_EQ(Summary(settings), N29 + " #0 #1 #0 #0 #1 #0 #3 #5 " + S149 + " " + Q99);
     // "Start minimized to tray": disabled without the icon, its check left as stored when the page opens.
-    page.trayicon = false, page.startInTray = true;
-    const StartInTrayBox opened = StartInTrayWhenOpened(page), off = StartInTrayAfterTrayiconClick(false, true),
+    settings.Trayicon = 0, settings.StartInTray = 1;
+    const StartInTrayBox opened = StartInTrayWhenOpened(OptionsPageFromSettings(settings)),
+                         off = StartInTrayAfterTrayiconClick(false, true),
                          on = StartInTrayAfterTrayiconClick(true, false);
     EXPECT_TRUE(!opened.enabled && opened.checked && !off.enabled && !off.checked && on.enabled && !on.checked);
 }
