@@ -19,9 +19,6 @@ ConnectionState& cs = connectionState;
 
 bool ConnectTo(const char* host) {
     if (!host) host = "";
-    // The host outlives the look-up: the dialog's text and a typed line do not.
-    if (host != cs.hostText) CopyText(cs.hostText, host);
-    host = cs.hostText;
     if (cs.serverListening == 1 || cs.serverHasPeer == 1) {
         AppendHistory("***Error: Already in Server mode\r\n");
         return false;
@@ -34,6 +31,10 @@ bool ConnectTo(const char* host) {
         AppendHistory("***Error: Resolving address, click cancel to continue\r\n");
         return false;
     }
+    // The host outlives the look-up: the dialog's text and a typed line do
+    // not. A refused connect leaves the one under way its name.
+    if (host != cs.hostText) CopyText(cs.hostText, host);
+    host = cs.hostText;
     uint32_t address = ParseDottedAddress(host);
     if (address != NOT_AN_ADDRESS) {
         OpenConnection(address);

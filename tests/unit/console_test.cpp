@@ -126,13 +126,14 @@ TEST(InterpreterTest, WhatEachTypedLineDoes) {
 // Which commands each state of the connection offers: the same table as the
 // menu items and buttons, and a peer for what talks to one.
 TEST(CommandTest, WhatEachStateOffers) {
-    const struct { const char* name; void (*reach)(); const char* available; } rows[] = {
+    const struct { const char* name; void (*reach)(); const char* available, *host; } rows[] = {
         // D: Disconnect, S: Start Server, X: Stop Server, W: send window, N: /nick, C: Connect, E: Exit
-        {"idle", [] { ResetFakes(), InitNetwork(); }, "-S---CE"},
-        {"looking up", [] { ResetFakes(), InitNetwork(), ConnectTo("officepc"); }, "D----CE"},
-        {"connected, not greeted", [] { Connected(); }, "D---NCE"},
-        {"greeted", [] { Connected(), PeerSends(Control(CTRL_HELLO, "Ann")); }, "D--WNCE"},
-        {"listening", [] { ResetFakes(), InitNetwork(), StartServer(); }, "--X--CE"},
+        {"idle", [] { ResetFakes(), InitNetwork(); }, "-S---CE", ""},
+        {"looking up; a second connect is refused and leaves the first its name",
+         [] { ResetFakes(), InitNetwork(), ConnectTo("officepc"), ConnectTo("hostb"); }, "D----CE", "officepc"},
+        {"connected, not greeted", [] { Connected(); }, "D---NCE", "127.0.0.1"},
+        {"greeted", [] { Connected(), PeerSends(Control(CTRL_HELLO, "Ann")); }, "D--WNCE", "127.0.0.1"},
+        {"listening", [] { ResetFakes(), InitNetwork(), StartServer(); }, "--X--CE", ""},
     };
     const Command commands[] = {Command::Disconnect, Command::StartServer, Command::StopServer,
                                 Command::OpenSendWindow, Command::Nick, Command::Connect, Command::Exit};
@@ -141,6 +142,7 @@ TEST(CommandTest, WhatEachStateOffers) {
         std::string available;
         for (size_t i = 0; i < 7; ++i) available += CommandAvailable(commands[i]) ? "DSXWNCE"[i] : '-';
         EXPECT_EQ(available, row.available) << row.name;
+        EXPECT_STREQ(CurrentConnection().host, row.host) << row.name;
     }
 }
 
