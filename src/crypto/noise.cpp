@@ -120,7 +120,8 @@ bool CipherState::EncryptWithAd(const uint8_t* ad, size_t adLen, const uint8_t* 
     if (len > MAX_MESSAGE_LEN - TAG_LEN || capacity < len + TAG_LEN || n_ == UINT64_MAX) return false;
     uint8_t nonce[NONCE_LEN];
     NonceBytes(n_, nonce);
-    crypto_aead_chacha20poly1305_ietf_encrypt(out, nullptr, plaintext, len, ad, adLen, nullptr, nonce, k_);
+    if (crypto_aead_chacha20poly1305_ietf_encrypt(out, nullptr, plaintext, len, ad, adLen, nullptr, nonce, k_) != 0)
+        return false;
     ++n_;
     written = len + TAG_LEN;
     return true;
