@@ -5,14 +5,17 @@ NORRIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 NORRIK_BUILD=${NORRIK_BUILD:-$NORRIK_ROOT/build}
 
 # Debian packages, installed only when missing, so a second run costs nothing.
-# The terminal program needs only the first list.
-NORRIK_TERM_PACKAGES=(cmake ninja-build g++ python3 libncurses-dev)
-NORRIK_BUILD_PACKAGES=("${NORRIK_TERM_PACKAGES[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+# The terminal program needs only the first list. The Windows builds make
+# their libsodium from Debian's source package (cmake/build-libsodium.sh):
+# dpkg-dev unpacks it, the autotools build it.
+NORRIK_TERM_PACKAGES=(cmake ninja-build g++ python3 libncurses-dev libsodium-dev)
+NORRIK_BUILD_PACKAGES=("${NORRIK_TERM_PACKAGES[@]}" g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+                       dpkg-dev autoconf automake libtool make)
 NORRIK_WIN32_PACKAGES=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-multilib)
 NORRIK_WINE_PACKAGES=(wine wine64 fonts-wine)
 NORRIK_TEST_PACKAGES=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-14-dev
                       xvfb xauth x11-utils imagemagick nsis p7zip-full iproute2 util-linux
-                      tmux dpkg-dev file gzip groff-base)
+                      tmux dpkg-dev file gzip groff-base python3-dissononce)
 
 ensure_packages() {
     local missing=() pkg

@@ -14,7 +14,7 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["common", "res", "seams", "settings", "console", "popup", "net", "app"]
+LAYERS = ["common", "res", "seams", "settings", "console", "popup", "crypto", "net", "app"]
 FRONT_ENDS = ["win32", "term"]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
