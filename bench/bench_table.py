@@ -3,7 +3,8 @@
 baselines, and the program with and without Nagle's algorithm.
 
 Reads every *.txt in the results folder given, whose lines are
-"<name> <value> <unit>" (the value may be "n/a", with the reason as unit).
+"<name> <value> <unit>" (the value may be "n/a", with the reason as unit;
+a negative value is shown as not measured).
 """
 import pathlib
 import sys
@@ -22,6 +23,10 @@ def load(folder):
                 figures[prefix + name] = (float(value), unit)
             except ValueError:
                 figures[prefix + name] = (None, unit)
+            # No time, size or rate is below zero: such a value is a broken
+            # measurement, never a figure.
+            if figures[prefix + name][0] is not None and figures[prefix + name][0] < 0:
+                figures[prefix + name] = (None, "negative-" + unit + "-not-a-measurement")
     return figures
 
 

@@ -95,27 +95,93 @@ use_virtual_desktop() {
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$1" /f >/dev/null 2>&1
 }
 
-# A private X server for the Wine tests, whatever display the caller has;
-# it and the prefix's wineserver stop when the calling script exits.
+# A private X server for the Wine tests, whatever display the caller has,
+# on the first free display number from FIRST (99) up; it and the
+# wineserver this run started (claim_wineprefix) stop when the calling
+# script exits. Two runs on this machine can find the same number free at
+# the same moment: only one Xvfb gets the display's lock file and the other
+# ends at once, and a run that went on with the number would draw on the
+# other run's server and lose it when that run ends. A display counts as
+# this run's only once its lock file names this run's Xvfb.
 start_test_display() {
-    local display=99
-    while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    NORRIK_XVFB_PID=$!
-    trap 'wineserver -k >/dev/null 2>&1 || true; kill "$NORRIK_XVFB_PID" >/dev/null 2>&1 || true' EXIT
-    export DISPLAY=":$display"
-    for _ in $(seq 1 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    if ! xdpyinfo >/dev/null 2>&1; then
-        echo "Xvfb did not start on $DISPLAY within 5 s: the Win32 tests need it." >&2
-        exit 1
+    local display=${1:-99} attempt
+    NORRIK_XVFB_PID=""
+    trap stop_test_session EXIT
+    for attempt in $(seq 1 20); do
+        while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        NORRIK_XVFB_PID=$!
+        if display_is_ours "$display"; then
+            export DISPLAY=":$display"
+            return 0
+        fi
+        kill "$NORRIK_XVFB_PID" >/dev/null 2>&1 || true
+        NORRIK_XVFB_PID=""
+        display=$((display + 1))
+    done
+    echo "Xvfb did not start on a display of its own in $attempt tries: the Win32 tests need it." >&2
+    exit 1
+}
+
+# True once the Xvfb just started holds the lock file of display $1 and
+# answers there; false once it has ended (another server got the number)
+# or after 10 s.
+display_is_ours() {
+    local _
+    for _ in $(seq 1 100); do
+        kill -0 "$NORRIK_XVFB_PID" 2>/dev/null || return 1
+        if [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$1-lock")" = "$NORRIK_XVFB_PID" ] &&
+            xdpyinfo -display ":$1" >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# What start_test_display and claim_wineprefix started, and nothing else:
+# another run's wineserver or X server is not this run's to stop.
+stop_test_session() {
+    if [ -n "${NORRIK_WINESERVER_OURS:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+    if [ -n "${NORRIK_XVFB_PID:-}" ]; then kill "$NORRIK_XVFB_PID" >/dev/null 2>&1 || true; fi
+}
+
+# Makes prefix $1 this run's: its own persistent wineserver, started here.
+# scripts/test, scripts/bench and scripts/mutants all use build/wineprefix,
+# and each stops the prefix's server when it ends; a Wine program whose
+# server stops under it ends without a word, with status 0, 1 or SIGQUIT
+# (docs/wine.md). The server is also where the programs' sockets live, so
+# a run in a network namespace of its own must not use a server started
+# outside it. So one run at a time holds the prefix: the server it starts
+# inherits the lock on $1.lock and keeps it until it ends, however the run
+# ends; another run waits for it (20 minutes at most). A server that holds
+# no lock belongs to no run (a program started there by hand) and is
+# stopped first.
+claim_wineprefix() {
+    local lock
+    exec {lock}>>"$1.lock"
+    if ! flock -n "$lock"; then
+        echo "Another run (scripts/test, scripts/bench or scripts/mutants) is using $1; waiting for it to end..." >&2
+        if ! flock -w 1200 "$lock"; then
+            exec {lock}>&-
+            echo "$1 was still in use after 20 minutes. If no run is left, its wineserver was left behind:" \
+                 "WINEPREFIX=$1 wineserver -k stops it." >&2
+            return 1
+        fi
     fi
+    ensure_wineprefix "$1"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -p
+    NORRIK_WINESERVER_OURS=1
+    # From here the server holds the lock; programs started later must not,
+    # or one left running would keep the prefix from the next run.
+    exec {lock}>&-
 }
 
 # The build's own prefix, its server kept up between the tests' processes,
 # and the virtual desktop the GUI tests share.
 prepare_test_wineprefix() {
-    ensure_wineprefix "$NORRIK_BUILD/wineprefix"
-    wineserver -p
+    claim_wineprefix "$NORRIK_BUILD/wineprefix"
     use_virtual_desktop 1280x1024
 }
 

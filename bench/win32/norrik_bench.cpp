@@ -83,20 +83,31 @@ void EndProcess(PROCESS_INFORMATION& started, HWND window) {
     started = {};
 }
 
+bool Running(HANDLE process) { return process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+
 // Working set, private bytes and pagefile usage, as Task Manager and
-// GetProcessMemoryInfo give them, in KB.
+// GetProcessMemoryInfo give them, in KB. Wine reports no private bytes
+// (always 0, which no running process has on Windows): that one is missing.
 void MemoryFigures(const char* name, HANDLE process) {
     PROCESS_MEMORY_COUNTERS_EX counters = {};
     counters.cb = sizeof counters;
     char label[128];
     std::snprintf(label, sizeof label, "%s.working_set", name);
+    if (!Running(process)) {
+        Missing(label, "the-process-ended");
+        return;
+    }
     if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
         Missing(label, "GetProcessMemoryInfo-failed");
         return;
     }
     Figure(label, static_cast<double>(counters.WorkingSetSize) / 1024, "KB");
     std::snprintf(label, sizeof label, "%s.private", name);
-    Figure(label, static_cast<double>(counters.PrivateUsage) / 1024, "KB");
+    if (counters.PrivateUsage == 0) {
+        Missing(label, "not-reported");
+    } else {
+        Figure(label, static_cast<double>(counters.PrivateUsage) / 1024, "KB");
+    }
     std::snprintf(label, sizeof label, "%s.pagefile", name);
     Figure(label, static_cast<double>(counters.PagefileUsage) / 1024, "KB");
 }
@@ -208,11 +219,15 @@ double MsUntilHistoryIs(const Program& program, const std::string& expected, dou
     return program.History() == expected ? end - start : -1;
 }
 
-// Microseconds one ask of PollUntilLength takes while the copy is idle.
+// Microseconds one ask of PollUntilLength takes while the copy is idle;
+// negative when an ask went unanswered, which costs nothing like one that
+// was answered.
 double PollRoundTrip(const Program& program) {
     constexpr int ASKS = 200;
     const double start = NowMs();
-    for (int i = 0; i < ASKS; ++i) program.HistoryLength();
+    for (int i = 0; i < ASKS; ++i) {
+        if (!Ask(program.history, WM_GETTEXTLENGTH, 0, 0)) return -1;
+    }
     return 1000.0 * (NowMs() - start) / ASKS;
 }
 
@@ -293,6 +308,18 @@ void ThroughputFigures(const std::string& name, double messagesPerSecond, size_t
     Figure((name + "_kb").c_str(), messagesPerSecond * static_cast<double>(wireBytes) / 1024.0, "KB/s");
 }
 
+// The copies must outlive scripts/bench's second reading of /proc, or they
+// would be missing from it: it writes its figure into the file that
+// NORRIK_BENCH_PROC_FIGURES names once it has read. Waits for that, 10 s
+// at most; at once when run by hand.
+void WaitForProcReading() {
+    char path[MAX_PATH] = "Z:";
+    const DWORD length = GetEnvironmentVariableA("NORRIK_BENCH_PROC_FIGURES", path + 2, sizeof path - 2);
+    if (length == 0 || length >= sizeof path - 2) return;
+    const DWORD begun = GetTickCount();
+    while (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && GetTickCount() - begun < 10000) Sleep(20);
+}
+
 // Memory of both copies once connected, then the CPU time each uses over
 // IDLE_MS in which nothing talks to them, beside an empty window's.
 void MeasureIdle(const Program& server, const Program& client) {
@@ -305,16 +332,20 @@ void MeasureIdle(const Program& server, const Program& client) {
     const char* const names[] = {"norrik.idle.client.cpu", "norrik.idle.server.cpu", "empty.idle.cpu"};
     const HANDLE processes[] = {client.process.hProcess, server.process.hProcess, empty.hProcess};
     double before[3];
-    for (int i = 0; i < 3; ++i) before[i] = processes[i] ? CpuMs(processes[i]) : -1;
-    // scripts/bench reads the Linux processes' own times from /proc between
+    for (int i = 0; i < 3; ++i) before[i] = Running(processes[i]) ? CpuMs(processes[i]) : -1;
+    // scripts/bench reads the Linux processes' own times from /proc at
     // these two marks.
     Figure("idle.begin", 0, "mark");
     Sleep(IDLE_MS);
     Figure("idle.end", 0, "mark");
+    WaitForProcReading();
     for (int i = 0; i < 3; ++i) {
-        const double after = processes[i] ? CpuMs(processes[i]) : -1;
-        if (before[i] < 0 || after < 0) {
-            Missing(names[i], "GetProcessTimes-failed");
+        // A process that ended meanwhile would give the times of a shorter while.
+        const double after = Running(processes[i]) ? CpuMs(processes[i]) : -1;
+        if (!processes[i]) {
+            Missing(names[i], "not-started");
+        } else if (before[i] < 0 || after < 0) {
+            Missing(names[i], Running(processes[i]) ? "GetProcessTimes-failed" : "the-process-ended");
         } else {
             Figure(names[i], after - before[i], "ms/30s");
         }
@@ -343,7 +374,12 @@ void MeasureTwoCopies(bool idle, bool chat) {
             Minimise(bob);
         }
         const std::string name = view.prefix;
-        Figure((name + "poll").c_str(), PollRoundTrip(bob), "us");
+        const double poll = PollRoundTrip(bob);
+        if (poll < 0) {
+            Missing((name + "poll").c_str(), "the-copy-did-not-answer");
+        } else {
+            Figure((name + "poll").c_str(), poll, "us");
+        }
         // "short 0001 " and five more: 16 characters, 19 bytes, 2 blocks.
         LatencyFigures((name + "short.oneway").c_str(),
                        ChatLatency(alice, "Alice", bob, "short ", 16, SHORT_LINES), SHORT_LINES);
