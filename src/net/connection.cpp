@@ -58,6 +58,8 @@ void OnConnectionClosed(SocketHandle socket) {
         // so the close of every later peer is handled the same way and a
         // toolbar created meanwhile shows Stop Server.
         cs.serverHasPeer = 0;
+        // One whose listening socket failed while it served is done now.
+        if (cs.serverListening == 0) cs.role = ROLE_NONE;
     } else if (cs.role == ROLE_CLIENT) {
         cs.clientConnected = 0;
         cs.role = ROLE_NONE;

@@ -37,6 +37,16 @@ void PrintLocalAddress() {
     AppendHistory(line);
 }
 
+// The listening socket could not be set up, or failed later: closed, and
+// the server listens no more. A peer it serves stays until it leaves.
+void ListeningFailed() {
+    AppendHistory("Could not bind listening socket!\r\n");
+    CloseListeningSocket();
+    cs.serverListening = 0;
+    cs.acceptWaiting = 0;
+    if (cs.serverHasPeer == 0 && cs.role == ROLE_SERVER) cs.role = ROLE_NONE;
+}
+
 }  // namespace
 
 const char* ServerAddress() { return serverAddress; }
@@ -76,12 +86,12 @@ bool StartServer() {
         return false;
     }
     cs.listenSocket = listening;
-    if (!BindSocket(listening, ANY_ADDRESS, CHAT_PORT)) {
-        AppendHistory("Could not bind listening socket!\r\n");
-        CloseListeningSocket();
+    // A socket that is bound but does not listen would say "Server
+    // started..." and take no one.
+    if (!BindSocket(listening, ANY_ADDRESS, CHAT_PORT) || !ListenOnSocket(listening, LISTEN_BACKLOG)) {
+        ListeningFailed();
         return false;
     }
-    ListenOnSocket(listening, LISTEN_BACKLOG);
     SelectListenEvents(listening);
     cs.role = ROLE_SERVER;
     cs.serverListening = 1;
@@ -128,14 +138,20 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
     SendControl(CTRL_HELLO, chatSettings.Nickname);
 }
 
-void OnListenEvent(SocketHandle socket, uint32_t event, int) {
+void OnListenEvent(SocketHandle socket, uint32_t event, int error) {
     if (event == CONNECTION_MARKER_EVENT) {
         if (cs.listenMarkersPending > 0) --cs.listenMarkersPending;
         return;
     }
-    if (event != SOCKET_EVENT_ACCEPT) return;
+    if (event != SOCKET_EVENT_ACCEPT && event != SOCKET_EVENT_CLOSE) return;
     // A notification queued for a listening socket that has been closed.
     if (cs.listenMarkersPending > 0 || cs.serverListening != 1 || socket != cs.listenSocket) return;
+    if (event == SOCKET_EVENT_CLOSE || error != 0) {
+        // Polled again, a broken listening socket would report again at once.
+        ListeningFailed();
+        ApplyControlStates();
+        return;
+    }
     // One connection socket at a time: the client waits, unaccepted and
     // without a line, until the socket is free again.
     if (cs.serverHasPeer == 1 || cs.connSocket != NO_SOCKET) {

@@ -46,12 +46,14 @@ void CleanupWinSock();
 SocketHandle OpenStreamSocket();
 // bind to AF_INET, address, port.
 bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port);
-void ListenOnSocket(SocketHandle socket, int backlog);
+// listen with the backlog; false on failure.
+bool ListenOnSocket(SocketHandle socket, int backlog);
 // From now on the socket's notifications come to OnListenEvent (accept),
 // or to OnConnectionEvent (read, write, connect, close), as WinSock's
 // WSAAsyncSelect delivers them: read again after every read that leaves
 // data, write after connect and accept and again once a send that would
-// have blocked can go on.
+// have blocked can go on. A listening socket that fails is told as an
+// accept with an error (WinSock's way) or as a close.
 void SelectListenEvents(SocketHandle socket);
 void SelectConnectionEvents(SocketHandle socket);
 // accept asking for no peer address; NO_SOCKET on failure.

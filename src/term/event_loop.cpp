@@ -123,6 +123,15 @@ void TakeAnsweredLookups() {
 // would post.
 void Notice(int fd, SocketRecord& record, short revents) {
     if (record.selected == Selected::Listen) {
+        if (revents & (POLLERR | POLLHUP)) {
+            // A listening socket that broke would be reported again at
+            // every poll: told once, and polled no more.
+            record.acceptArmed = false;
+            const int error = PendingError(fd);
+            Queue(Target::Listen, static_cast<uintptr_t>(fd), SOCKET_EVENT_CLOSE,
+                  error == 0 ? 0 : WinSockErrorOf(error));
+            return;
+        }
         if ((revents & POLLIN) && record.acceptArmed) {
             record.acceptArmed = false;
             Queue(Target::Listen, static_cast<uintptr_t>(fd), SOCKET_EVENT_ACCEPT, 0);
@@ -286,7 +295,10 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     return true;
 }
 
-void ListenOnSocket(SocketHandle socket, int backlog) { listen(static_cast<int>(socket), backlog); }
+bool ListenOnSocket(SocketHandle socket, int backlog) {
+    if (listen(static_cast<int>(socket), backlog) != 0) return Fail(errno);
+    return true;
+}
 
 void SelectListenEvents(SocketHandle socket) {
     if (SocketRecord* record = RecordOf(socket)) record->selected = Selected::Listen;

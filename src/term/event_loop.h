@@ -6,7 +6,8 @@
 // read again after every read that leaves data, write after connect and
 // accept and again once a send that would have blocked can go on, accept
 // again only after an accept, close once the peer's bytes have been read.
-// It never wakes on a timer of its own.
+// A listening socket that hangs up or fails is told as a close. It never
+// wakes on a timer of its own.
 
 // Waits until something happens, or timeoutMs pass (-1: no limit), then
 // hands every notification that is due to the core, one at a time, and

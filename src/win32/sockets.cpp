@@ -59,7 +59,7 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     return bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
 }
 
-void ListenOnSocket(SocketHandle socket, int backlog) { listen(AsSocket(socket), backlog); }
+bool ListenOnSocket(SocketHandle socket, int backlog) { return listen(AsSocket(socket), backlog) == 0; }
 
 void SelectListenEvents(SocketHandle socket) {
     WSAAsyncSelect(AsSocket(socket), shell.mainWindow, WM_LISTEN_EVENT, FD_ACCEPT);

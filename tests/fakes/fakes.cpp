@@ -259,7 +259,10 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     fake.remote[socket] = "bound " + Address(address, port);
     return true;
 }
-void ListenOnSocket(SocketHandle socket, int) { fake.listening = socket, fake.acceptArmed = true; }
+bool ListenOnSocket(SocketHandle socket, int) {
+    if (fake.refuseListen) return Fail(10048);
+    return fake.listening = socket, fake.acceptArmed = true;
+}
 void SelectListenEvents(SocketHandle socket) { fake.selected[socket] = 1; }
 void SelectConnectionEvents(SocketHandle socket) { fake.selected[socket] = 2; }
 SocketHandle AcceptOnSocket(SocketHandle) {

@@ -38,7 +38,7 @@ struct FakePlatform {
 
     int startResult = 0, lastError = 0, connectError = 10035;  // connect answers would-block, or 0: at once
     uint16_t version = 0x0101;
-    bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseLookup = false;
+    bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseListen = false, refuseLookup = false;
     std::set<SocketHandle> open;                 // from 100 in steps of 4, lowest free first
     std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted"
     std::map<SocketHandle, int> selected;        // 1 listen events, 2 connection events

@@ -167,6 +167,15 @@ TEST_F(TermLoop, APeerThatStopsReadingGetsEveryByteInOrderOnceItReads) {
     EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes, or not in order";
 }
 
+TEST_F(TermLoop, AListeningSocketThatHangsUpIsClosedAsOneThatCouldNotBind) {
+    ASSERT_TRUE(StartServer());
+    mark = term.history.size();
+    shutdown(static_cast<int>(connectionState.listenSocket), SHUT_RDWR);
+    EXPECT_TRUE(RunUntil([] { return connectionState.listenSocket == NO_SOCKET; }, 1000));
+    EXPECT_EQ(Since(), "Could not bind listening socket!\r\n");
+    EXPECT_EQ(CurrentConnection().state, ControlState::Idle);
+}
+
 // Each row: the host, and the history the attempt writes.
 using C = std::pair<const char*, std::string>;
 class TermConnect : public TermLoop, public ::testing::WithParamInterface<C> {};

@@ -20,6 +20,7 @@ const std::string STARTED = INIT + "Server started...\r\n\r\n***Your IP number i
 const std::string HELLO = Control(CTRL_HELLO, "YourNickName");
 const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
 const std::string RESET = "***Peer has quit(Connection reset)\r\n";
+const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
 
 const std::string IDLE = "none; winsock";
 const std::string LISTENING = "server listening; winsock; 100 bound 0.0.0.0:6374";
@@ -88,6 +89,8 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
     else if (verb == "winsock-1.2") fake.version = 0x0201;
     else if (verb == "no-socket") fake.refuseSocket = true;
     else if (verb == "bind") fake.refuseBind = text == "fails";
+    else if (verb == "listen") fake.refuseListen = text == "fails";
+    else if (verb == "listener-fails") PostEvent(1, fake.listening, SOCKET_EVENT_ACCEPT, 10050), Dispatch();
     else if (verb == "no-hostname") fake.hostName = nullptr;
     else if (verb == "accept-fails") fake.acceptError = 10055;
     else if (verb == "connect-fails") fake.connectError = 10051;
@@ -116,8 +119,15 @@ const Scenario SCENARIOS[] = {
     {"server started twice", "init, serve, serve", STARTED + "Server already started\r\n", "", LISTENING, SERVER_C},
     {"no listening socket", "no-socket, init, serve", INIT + "Could not create listening socket!\r\n", "", IDLE,
      IDLE_C},
-    {"port taken, then free", "bind fails, init, serve, bind works, serve",
-     INIT + "Could not bind listening socket!\r\n" + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"port taken, then listen fails, then both work",
+     "bind fails, init, serve, bind works, listen fails, serve, listen works, serve",
+     INIT + NOT_BOUND + NOT_BOUND + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"the listening socket fails", "init, serve, listener-fails, serve",
+     STARTED + NOT_BOUND + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"the listening socket fails while serving: the peer stays until it leaves",
+     "init, serve, knock, greets Bob, listener-fails, knock, closes",
+     STARTED + "*** You are connected to Bob.\r\n" + NOT_BOUND + "***Bob has quit(Connection reset)\r\n", HELLO, IDLE,
+     IDLE_C},
     {"own name unknown", "no-hostname, init, serve",
      INIT + "Server started...\r\n\r\n***Error: Unable to get local host name!(This should not happen)\r\n", "",
      LISTENING, SERVER_C},
