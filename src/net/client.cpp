@@ -83,7 +83,7 @@ void OnConnectDone(SocketHandle socket, int error) {
         cs.clientConnecting = 0;
         cs.clientConnected = 1;
         cs.role = ROLE_CLIENT;
-        cs.peerQuitReceived = 0;
+        BeginConnection(socket);
         SendControl(CTRL_HELLO, chatSettings.Nickname);
         return;
     }

@@ -159,6 +159,12 @@ void ShutdownNetwork() {
 
 // ----------------------------------------------------------------- sockets
 
+void BeginConnection(SocketHandle socket) {
+    CopyText(cs.peerName, "Peer");
+    cs.peerQuitReceived = 0;
+    KeepConnectionAlive(socket);
+}
+
 void CloseConnectionSocket() {
     SocketHandle closing = cs.connSocket;
     CloseSocket(closing);

@@ -132,7 +132,7 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
     SendBlocksAtOnce(accepted);
     cs.connSocket = accepted;
     cs.serverHasPeer = 1;
-    cs.peerQuitReceived = 0;
+    BeginConnection(accepted);
     cs.acceptWaiting = 0;
     SelectConnectionEvents(accepted);
     SendControl(CTRL_HELLO, chatSettings.Nickname);

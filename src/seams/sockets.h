@@ -64,6 +64,11 @@ SocketHandle AcceptOnSocket(SocketHandle listening);
 // acknowledgement. The bytes and their order on the wire stay the same; a
 // failure is not reported, since it costs only time.
 void SendBlocksAtOnce(SocketHandle socket);
+// Turns keepalive on for a connection socket (SO_KEEPALIVE): a peer whose
+// machine or network went away without a close is noticed as a close once
+// the system's probes go unanswered, instead of holding the connection for
+// good. A failure is not reported.
+void KeepConnectionAlive(SocketHandle socket);
 // connect to AF_INET, address, port; false on failure (including the
 // would-block answer of a socket that does not block).
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port);

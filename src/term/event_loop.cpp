@@ -329,6 +329,11 @@ void SendBlocksAtOnce(SocketHandle socket) {
     setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
+void KeepConnectionAlive(SocketHandle socket) {
+    int on = 1;
+    setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+}
+
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     SocketRecord* record = RecordOf(socket);
     sockaddr_in where = AddressOf(address, port);

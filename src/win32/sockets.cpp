@@ -81,6 +81,11 @@ void SendBlocksAtOnce(SocketHandle socket) {
 #endif
 }
 
+void KeepConnectionAlive(SocketHandle socket) {
+    BOOL on = TRUE;
+    setsockopt(AsSocket(socket), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     sockaddr_in where = InetAddress(address, port);
     return connect(AsSocket(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;

@@ -93,8 +93,8 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
          "***Drip has quit(Connection reset)\r\n"},
         {"reset, half a message on its way", Hello("Gone") + ChatMessage("talking") + ChatMessage("and").substr(0, 4),
          false, true, "*** You are connected to Gone.\r\n<Gone> talking\r\n", "***Gone has quit(Connection reset)\r\n"},
-        {"no greeting: the last name, and nothing of the half message", ChatMessage("who am I"), false, false,
-         "<Gone> who am I\r\n", "***Gone has quit(Connection reset)\r\n"},
+        {"no greeting: not the last name but Peer, and nothing of the half message", ChatMessage("who am I"), false,
+         false, "<Peer> who am I\r\n", "***Peer has quit(Connection reset)\r\n"},
     };
     size_t mark = alice.lastHistory.size();
     for (const PeerRow& row : rows) {

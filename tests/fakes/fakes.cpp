@@ -277,6 +277,7 @@ SocketHandle AcceptOnSocket(SocketHandle) {
     return fake.peerSocket;
 }
 void SendBlocksAtOnce(SocketHandle) {}
+void KeepConnectionAlive(SocketHandle socket) { fake.remote[socket] += " keepalive"; }
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     fake.remote[socket] = "to " + Address(address, port);
     fake.peerSocket = socket;

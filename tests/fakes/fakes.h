@@ -40,7 +40,7 @@ struct FakePlatform {
     uint16_t version = 0x0101;
     bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseListen = false, refuseLookup = false;
     std::set<SocketHandle> open;                 // from 100 in steps of 4, lowest free first
-    std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted"
+    std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted", " keepalive"
     std::map<SocketHandle, int> selected;        // 1 listen events, 2 connection events
     SocketHandle listening = NO_SOCKET;
     int waitingClients = 0, acceptError = 0;

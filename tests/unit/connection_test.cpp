@@ -24,9 +24,9 @@ const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
 
 const std::string IDLE = "none; winsock";
 const std::string LISTENING = "server listening; winsock; 100 bound 0.0.0.0:6374";
-const std::string SERVING = "server listening peer; winsock; 100 bound 0.0.0.0:6374; 104 accepted";
+const std::string SERVING = "server listening peer; winsock; 100 bound 0.0.0.0:6374; 104 accepted keepalive";
 const std::string CONNECTING = "none connecting; winsock; 100 to 127.0.0.1:6374";
-const std::string CONNECTED = "client connected; winsock; 100 to 127.0.0.1:6374";
+const std::string CONNECTED = "client connected; winsock; 100 to 127.0.0.1:6374 keepalive";
 
 const std::string TRAY_POPUP_GRAY = "; tray 40011 &Hide; tray 40012 &Send Popup... (gray)";
 const std::string TRAY_POPUP_ON = "; tray 40011 &Hide; tray 40012 &Send Popup...";
@@ -137,9 +137,11 @@ const Scenario SCENARIOS[] = {
     {"the client quits and closes", "init, serve, knock, greets Bob, quits bye now, closes",
      STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye now)\r\n", HELLO, LISTENING, SERVER_C},
     {"the client vanishes", "init, serve, knock, closes", STARTED + RESET, HELLO, LISTENING, SERVER_C},
-    {"the next client, on the reused number", "init, serve, knock, closes, knock, greets Cy, closes",
-     STARTED + RESET + "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n", HELLO + HELLO,
-     LISTENING, SERVER_C},
+    {"the next client, on the reused number, is Peer until it greets",
+     "init, serve, knock, greets Bob, quits bye, closes, knock, says it's me, greets Cy, closes",
+     STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye)\r\n<Peer> it's me\r\n"
+               "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
+     HELLO + HELLO, LISTENING, SERVER_C},
     {"a client waits while the server is busy and is taken when the peer leaves", "init, serve, knock, knock, closes",
      STARTED + RESET, HELLO + HELLO, SERVING, SERVER_C},
     {"the waiting client gave up", "init, serve, knock, knock, gives-up, closes", STARTED + RESET, HELLO, LISTENING,
@@ -210,9 +212,10 @@ const Scenario SCENARIOS[] = {
      CLIENT + ", greets Bob, unread says last words, unread quits gone, closes",
      INIT + "*** You are connected to Bob.\r\n<Bob> last words\r\n*** Bob has quit(Quit: gone)\r\n", HELLO, IDLE,
      IDLE_C},
-    {"half a message is dropped at the close",
-     CLIENT + ", half half a li, closes, connect 127.0.0.1, fd-connect 0, says hi", INIT + RESET + "<Peer> hi\r\n",
-     HELLO + HELLO, CONNECTED, CLIENT_C},
+    {"half a message is dropped at the close; the next server is Peer until it greets",
+     CLIENT + ", greets Al, half half a li, closes, connect 127.0.0.1, fd-connect 0, says hi",
+     INIT + "*** You are connected to Al.\r\n***Al has quit(Connection reset)\r\n<Peer> hi\r\n", HELLO + HELLO,
+     CONNECTED, CLIENT_C},
     {"a message stuck at a close", CLIENT + ", send-stalls, type a long line, closes, connect 127.0.0.1, fd-connect 0",
      INIT + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO, CONNECTED, CLIENT_C},
 };
