@@ -142,6 +142,9 @@ const Scenario SCENARIOS[] = {
      STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye)\r\n<Peer> it's me\r\n"
                "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
      HELLO + HELLO, LISTENING, SERVER_C},
+    {"a quit reason's control bytes show as ?", "init, serve, knock, greets B\x1b[2Job, quits b\ry\ne, closes",
+     STARTED + "*** You are connected to B?[2Job.\r\n*** B?[2Job has quit(Quit: b?y?e)\r\n", HELLO, LISTENING,
+     SERVER_C},
     {"a client waits while the server is busy and is taken when the peer leaves", "init, serve, knock, knock, closes",
      STARTED + RESET, HELLO + HELLO, SERVING, SERVER_C},
     {"the waiting client gave up", "init, serve, knock, knock, gives-up, closes", STARTED + RESET, HELLO, LISTENING,
