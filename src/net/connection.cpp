@@ -13,6 +13,7 @@
 #include "net/transfer.h"
 #include "seams/message_box.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -169,6 +170,7 @@ void CloseConnectionSocket() {
     SocketHandle closing = cs.connSocket;
     CloseSocket(closing);
     cs.connSocket = NO_SOCKET;
+    StopGreetingTimer();
     cs.peerGreeted = 0;
     if (PostConnectionEvent(closing, CONNECTION_MARKER_EVENT)) ++cs.connMarkersPending;
     // A message still waiting for FD_WRITE, or half a message received, must

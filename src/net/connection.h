@@ -60,6 +60,14 @@ void OnListenEvent(SocketHandle socket, uint32_t event, int error);
 void OnConnectionEvent(SocketHandle socket, uint32_t event, int error);
 void OnResolveDone(uintptr_t taskHandle, int error);
 
+// A peer that the server accepted and that has not greeted within this long
+// is closed, and the server takes the next: a socket that connects and says
+// nothing, or a peer that vanished before its greeting, cannot hold the one
+// connection for good. The greeting timer (seams/timer.h) runs
+// OnGreetingTimer when the wait may be over.
+constexpr uint32_t GREETING_WAIT_MS = 20000;
+void OnGreetingTimer();
+
 // The event the manager queues for itself after closing a socket, through
 // PostConnectionEvent or PostListenEvent: every notification queued for that
 // socket lies before it. The sockets' own events are bits below 0x400.

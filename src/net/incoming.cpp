@@ -94,6 +94,7 @@ void Greet(const char* text) {
     CopyText(connectionState.myName, chatSettings.Nickname);
     AppendHistory({"*** You are connected to ", connectionState.peerName, ".\r\n"});
     connectionState.peerGreeted = 1;
+    StopGreetingTimer();
     ApplyControlStates();
 }
 

@@ -12,6 +12,7 @@
 #include "net/transfer.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -134,8 +135,27 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
     cs.serverHasPeer = 1;
     BeginConnection(accepted);
     cs.acceptWaiting = 0;
+    cs.greetingWaitStart = MillisecondsNow();
+    StartGreetingTimer(GREETING_WAIT_MS);
     SelectConnectionEvents(accepted);
     SendControl(CTRL_HELLO, chatSettings.Nickname);
+}
+
+void OnGreetingTimer() {
+    StopGreetingTimer();
+    if (cs.serverHasPeer != 1 || cs.peerGreeted == 1) return;
+    const uint32_t waited = MillisecondsNow() - cs.greetingWaitStart;
+    if (waited < GREETING_WAIT_MS) {
+        // A tick of an earlier peer's wait, or one a little early: this
+        // peer has the rest of its time.
+        StartGreetingTimer(GREETING_WAIT_MS - waited);
+        return;
+    }
+    cs.serverHasPeer = 0;
+    CloseConnectionSocket();
+    AppendHistory("***No greeting within 20 seconds; connection closed\r\n");
+    if (cs.serverListening == 1 && cs.acceptWaiting == 1) AcceptClient(cs.listenSocket, true);
+    ApplyControlStates();
 }
 
 void OnListenEvent(SocketHandle socket, uint32_t event, int error) {

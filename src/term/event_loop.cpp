@@ -1,5 +1,6 @@
 // The sockets of the terminal front end (seams/sockets.h, seams/socket_io.h)
-// and the event loop that gives the core their notifications.
+// and the event loop that gives the core their notifications and runs its
+// greeting timer (seams/timer.h).
 #include "term/event_loop.h"
 
 #include <arpa/inet.h>
@@ -23,6 +24,7 @@
 #include "net/connection.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "term/socket_errors.h"
 #include "term/state.h"
 
@@ -187,6 +189,20 @@ void HandQueuedToCore() {
     }
 }
 
+// The wait for poll: no longer than until the greeting timer is due.
+int WaitWithin(int timeoutMs) {
+    if (!loop.greetingTimerSet) return timeoutMs;
+    const int32_t left = static_cast<int32_t>(loop.greetingTimerDue - MillisecondsNow());
+    if (left <= 0) return 0;
+    return timeoutMs < 0 || left < timeoutMs ? left : timeoutMs;
+}
+
+void RunGreetingTimerIfDue() {
+    if (!loop.greetingTimerSet || static_cast<int32_t>(loop.greetingTimerDue - MillisecondsNow()) > 0) return;
+    loop.greetingTimerSet = false;
+    OnGreetingTimer();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ event loop
@@ -234,7 +250,7 @@ void RunEventLoopOnce(int timeoutMs) {
         if (events != 0) polled.push_back({entry.first, events, 0});
     }
     // What was queued meanwhile (a marker, a delivery) goes first, at once.
-    int ready = poll(polled.data(), polled.size(), loop.queue.empty() ? timeoutMs : 0);
+    int ready = poll(polled.data(), polled.size(), loop.queue.empty() ? WaitWithin(timeoutMs) : 0);
     const bool interrupted = ready < 0 && errno == EINTR;
     if (ready > 0) {
         if (polled[0].revents & POLLIN) {
@@ -249,6 +265,7 @@ void RunEventLoopOnce(int timeoutMs) {
     }
     TakeAnsweredLookups();
     HandQueuedToCore();
+    RunGreetingTimerIfDue();
     for (size_t i = 1; i < firstSocket; ++i) {
         if (interrupted || (ready > 0 && polled[i].revents)) {
             auto found = loop.watched.find(polled[i].fd);
@@ -444,5 +461,12 @@ int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
 }
 
 int LastSocketError() { return loop.lastError; }
+
+void StartGreetingTimer(unsigned interval) {
+    loop.greetingTimerSet = true;
+    loop.greetingTimerDue = MillisecondsNow() + interval;
+}
+
+void StopGreetingTimer() { loop.greetingTimerSet = false; }
 
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event) { OnConnectionEvent(socket, event, 0); }

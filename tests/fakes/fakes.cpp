@@ -118,6 +118,16 @@ void AnswerLookup(size_t index) {
     PostEvent(3, lookup.handle, 0);
 }
 
+void Elapse(uint32_t ms) {
+    const uint32_t until = fake.now + ms;
+    for (int runs = 0; runs < 100 && fake.greetingTimerSet; ++runs) {
+        if (static_cast<int32_t>(fake.greetingTimerDue - until) > 0) break;
+        fake.now = fake.greetingTimerDue, fake.greetingTimerSet = false;
+        OnGreetingTimer(), Dispatch();
+    }
+    fake.now = until;
+}
+
 void Type(const std::string& line) { fake.input = line, fake.inputFocused = false, HandleInputLine(); }
 
 void Connected() {
@@ -210,6 +220,8 @@ void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ")
 void ShowReceivedPopup(const char* caption, const char* text) { fake.popups.push_back(std::string(caption) + ": " + text); }
 int OpenReceivedPopupCount() { return static_cast<int>(fake.popups.size() - fake.closedPopups); }
 uint32_t MillisecondsNow() { return fake.now; }
+void StartGreetingTimer(unsigned ms) { fake.greetingTimerSet = true, fake.greetingTimerDue = fake.now + ms; }
+void StopGreetingTimer() { fake.greetingTimerSet = false; }
 
 // ---------------------------------------------------------- the registry
 

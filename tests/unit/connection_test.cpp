@@ -21,6 +21,7 @@ const std::string HELLO = Control(CTRL_HELLO, "YourNickName");
 const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
 const std::string RESET = "***Peer has quit(Connection reset)\r\n";
 const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
+const std::string NO_GREETING = "***No greeting within 20 seconds; connection closed\r\n";
 
 const std::string IDLE = "none; winsock";
 const std::string LISTENING = "server listening; winsock; 100 bound 0.0.0.0:6374";
@@ -91,6 +92,7 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
     else if (verb == "bind") fake.refuseBind = text == "fails";
     else if (verb == "listen") fake.refuseListen = text == "fails";
     else if (verb == "listener-fails") PostEvent(1, fake.listening, SOCKET_EVENT_ACCEPT, 10050), Dispatch();
+    else if (verb == "wait") Elapse(std::stoul(text));
     else if (verb == "no-hostname") fake.hostName = nullptr;
     else if (verb == "accept-fails") fake.acceptError = 10055;
     else if (verb == "connect-fails") fake.connectError = 10051;
@@ -136,12 +138,19 @@ const Scenario SCENARIOS[] = {
      SERVING, SERVER_GREETED_C},
     {"the client quits and closes", "init, serve, knock, greets Bob, quits bye now, closes",
      STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye now)\r\n", HELLO, LISTENING, SERVER_C},
-    {"the client vanishes", "init, serve, knock, closes", STARTED + RESET, HELLO, LISTENING, SERVER_C},
+    {"the client vanishes; its wait for a greeting ends with it", "init, serve, knock, closes, wait 30000",
+     STARTED + RESET, HELLO, LISTENING, SERVER_C},
     {"the next client, on the reused number, is Peer until it greets",
      "init, serve, knock, greets Bob, quits bye, closes, knock, says it's me, greets Cy, closes",
      STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye)\r\n<Peer> it's me\r\n"
                "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
      HELLO + HELLO, LISTENING, SERVER_C},
+    {"a client that does not greet has 20 seconds", "init, serve, knock, wait 19999", STARTED, HELLO, SERVING,
+     SERVER_C},
+    {"a client that does not greet is closed at 20 seconds, and the one waiting is taken",
+     "init, serve, knock, knock, says hi, wait 20000, greets Cy, wait 60000",
+     STARTED + "<Peer> hi\r\n" + NO_GREETING + "*** You are connected to Cy.\r\n", HELLO + HELLO, SERVING,
+     SERVER_GREETED_C},
     {"a quit reason's control bytes show as ?", "init, serve, knock, greets B\x1b[2Job, quits b\ry\ne, closes",
      STARTED + "*** You are connected to B?[2Job.\r\n*** B?[2Job has quit(Quit: b?y?e)\r\n", HELLO, LISTENING,
      SERVER_C},
@@ -161,7 +170,8 @@ const Scenario SCENARIOS[] = {
     {"exit while serving", "init, serve, knock, exit", STARTED + "Server closed...", HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"connect to a dotted address", "init, connect 127.0.0.1", INIT, "", CONNECTING, CLIENT_C},
-    {"connected and greeting", CLIENT, INIT, HELLO, CONNECTED, CLIENT_C},
+    {"connected and greeting, the client waits as long as it takes", CLIENT + ", wait 30000", INIT, HELLO, CONNECTED,
+     CLIENT_C},
     {"the server greets", CLIENT + ", greets Alice", INIT + "*** You are connected to Alice.\r\n", HELLO, CONNECTED,
      CLIENT_GREETED_C},
     {"a greeting undoes an earlier /nick", CLIENT + ", type /nick Changed, greets Zed, type hi",
