@@ -1,5 +1,7 @@
 // The client side of the connection manager: connecting to a server by
 // address or by name, and disconnecting.
+#include <cstring>
+
 #include "common/text.h"
 #include "console/history.h"
 #include "net/connection.h"
@@ -19,6 +21,11 @@ ConnectionState& cs = connectionState;
 
 bool ConnectTo(const char* host) {
     if (!host) host = "";
+    static_assert(CONNECT_HOST_SIZE == 50, "the line names the longest host name");
+    if (strnlen(host, CONNECT_HOST_SIZE) == CONNECT_HOST_SIZE) {
+        AppendHistory("***Error: Host name longer than 49 characters\r\n");
+        return false;
+    }
     // The host outlives the look-up: the dialog's text and a typed line do not.
     if (host != cs.hostText) CopyText(cs.hostText, host);
     host = cs.hostText;

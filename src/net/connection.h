@@ -33,8 +33,9 @@ bool FinishSending();
 
 // The Connect to dialog's OK: a dotted address is connected to at once, a
 // host name looked up first. True when a look-up or a connect was started.
-// The host is kept (cut to CONNECT_HOST_SIZE), as the look-up and the
-// status of the connection name it.
+// The host is kept, as the look-up and the status of the connection name
+// it; one that does not fit (CONNECT_HOST_SIZE or more characters) is
+// refused with a line, since the name cut to fit would be another host's.
 bool ConnectTo(const char* host);
 
 // What a front end shows of the connection: its state by the table of

@@ -80,7 +80,8 @@ void ResetFakes() {
                      {IDM_START_SERVER, "&Start Server", true},
                      {IDM_SEND_POPUP, "&Send Popup...", false}};
     fake.trayMenu = {{IDM_TRAY_HIDE, "&Hide", true}, {IDM_TRAY_SEND_POPUP, "&Send Popup...", false}};
-    fake.hosts = {{"officepc", inet_addr("192.168.1.20")}, {"hostb", inet_addr("10.0.0.2")}};
+    fake.hosts = {{"officepc", inet_addr("192.168.1.20")}, {"hostb", inet_addr("10.0.0.2")},
+                  {"a-host-name-of-49-characters-for-the-dialogs-text", inet_addr("10.0.0.49")}};
     ResetCoreState();
 }
 

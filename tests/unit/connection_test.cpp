@@ -22,6 +22,7 @@ const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
 const std::string RESET = "***Peer has quit(Connection reset)\r\n";
 const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
 const std::string NO_GREETING = "***No greeting within 20 seconds; connection closed\r\n";
+const std::string LONG_NAME = "a-host-name-of-49-characters-for-the-dialogs-text";  // 49
 
 const std::string IDLE = "none; winsock";
 const std::string LISTENING = "server listening; winsock; 100 bound 0.0.0.0:6374";
@@ -204,6 +205,10 @@ const Scenario SCENARIOS[] = {
      "none; no winsock", IDLE_C},
     {"the look-up answers", "init, connect officepc, answer 0", INIT, "",
      "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
+    {"49 characters are looked up whole", "init, connect " + LONG_NAME + ", answer 0", INIT, "",
+     "none connecting; winsock; 100 to 10.0.0.49:6374", CLIENT_C},
+    {"50 characters are refused, not cut", "init, connect " + LONG_NAME + "x", INIT +
+     "***Error: Host name longer than 49 characters\r\n", "", IDLE, IDLE_C},
     {"the look-up reads its own copy of the name when it answers", "init, connect-retyped officepc, answer 0", INIT,
      "", "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
     {"the look-up fails", "init, connect nosuchhost, answer 0", INIT + "***Error: Unable to resolve address!\r\n", "",
