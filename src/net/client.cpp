@@ -1,5 +1,7 @@
 // The client side of the connection manager: connecting to a server by
 // address or by name, and disconnecting.
+#include <cstring>
+
 #include "common/text.h"
 #include "console/history.h"
 #include "net/connection.h"
@@ -19,6 +21,11 @@ ConnectionState& cs = connectionState;
 
 bool ConnectTo(const char* host) {
     if (!host) host = "";
+    static_assert(CONNECT_HOST_SIZE == 50, "the line names the longest host name");
+    if (strnlen(host, CONNECT_HOST_SIZE) == CONNECT_HOST_SIZE) {
+        AppendHistory("***Error: Host name longer than 49 characters\r\n");
+        return false;
+    }
     if (cs.serverListening == 1 || cs.serverHasPeer == 1) {
         AppendHistory("***Error: Already in Server mode\r\n");
         return false;
@@ -84,7 +91,7 @@ void OnConnectDone(SocketHandle socket, int error) {
         cs.clientConnecting = 0;
         cs.clientConnected = 1;
         cs.role = ROLE_CLIENT;
-        cs.peerQuitReceived = 0;
+        BeginConnection(socket);
         SendControl(CTRL_HELLO, chatSettings.Nickname);
         return;
     }

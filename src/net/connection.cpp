@@ -13,6 +13,7 @@
 #include "net/transfer.h"
 #include "seams/message_box.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -58,6 +59,8 @@ void OnConnectionClosed(SocketHandle socket) {
         // so the close of every later peer is handled the same way and a
         // toolbar created meanwhile shows Stop Server.
         cs.serverHasPeer = 0;
+        // One whose listening socket failed while it served is done now.
+        if (cs.serverListening == 0) cs.role = ROLE_NONE;
     } else if (cs.role == ROLE_CLIENT) {
         cs.clientConnected = 0;
         cs.role = ROLE_NONE;
@@ -157,10 +160,17 @@ void ShutdownNetwork() {
 
 // ----------------------------------------------------------------- sockets
 
+void BeginConnection(SocketHandle socket) {
+    CopyText(cs.peerName, "Peer");
+    cs.peerQuitReceived = 0;
+    KeepConnectionAlive(socket);
+}
+
 void CloseConnectionSocket() {
     SocketHandle closing = cs.connSocket;
     CloseSocket(closing);
     cs.connSocket = NO_SOCKET;
+    StopGreetingTimer();
     cs.peerGreeted = 0;
     if (PostConnectionEvent(closing, CONNECTION_MARKER_EVENT)) ++cs.connMarkersPending;
     // A message still waiting for FD_WRITE, or half a message received, must

@@ -33,8 +33,9 @@ bool FinishSending();
 
 // The Connect to dialog's OK: a dotted address is connected to at once, a
 // host name looked up first. True when a look-up or a connect was started.
-// The host is kept (cut to CONNECT_HOST_SIZE), as the look-up and the
-// status of the connection name it.
+// The host is kept, as the look-up and the status of the connection name
+// it; one that does not fit (CONNECT_HOST_SIZE or more characters) is
+// refused with a line, since the name cut to fit would be another host's.
 bool ConnectTo(const char* host);
 
 // What a front end shows of the connection: its state by the table of
@@ -59,6 +60,14 @@ const char* FindLocalAddress(char* dotted, size_t size);
 void OnListenEvent(SocketHandle socket, uint32_t event, int error);
 void OnConnectionEvent(SocketHandle socket, uint32_t event, int error);
 void OnResolveDone(uintptr_t taskHandle, int error);
+
+// A peer that the server accepted and that has not greeted within this long
+// is closed, and the server takes the next: a socket that connects and says
+// nothing, or a peer that vanished before its greeting, cannot hold the one
+// connection for good. The greeting timer (seams/timer.h) runs
+// OnGreetingTimer when the wait may be over.
+constexpr uint32_t GREETING_WAIT_MS = 20000;
+void OnGreetingTimer();
 
 // The event the manager queues for itself after closing a socket, through
 // PostConnectionEvent or PostListenEvent: every notification queued for that

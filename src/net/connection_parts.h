@@ -14,6 +14,11 @@ bool IsCurrentConnection(SocketHandle socket);
 // "***Last error number is: " and the number, without a line end.
 void PrintSocketError(int error);
 
+// A connection has been made, accepted or connected. It starts as a fresh
+// run does: the peer is "Peer" until it greets, whatever the last one was
+// called, and no quit reason of the last one is kept. Keepalive is on.
+void BeginConnection(SocketHandle socket);
+
 // This machine's address as the server last found it; empty before.
 const char* ServerAddress();
 

@@ -22,6 +22,9 @@ struct ConnectionState {
     int32_t clientConnected;
     // 1 once the peer of the connection socket has sent its greeting.
     int32_t peerGreeted;
+    // When the server accepted the peer that has not greeted yet
+    // (MillisecondsNow), for the end of the wait for its greeting.
+    uint32_t greetingWaitStart;
     int32_t clientConnecting;
     int32_t resolving;
     uintptr_t resolveHandle;

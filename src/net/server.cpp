@@ -12,6 +12,7 @@
 #include "net/transfer.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -35,6 +36,16 @@ void PrintLocalAddress() {
     char line[ADDRESS_LINE_SIZE];
     std::snprintf(line, sizeof line, "***Your IP number is: %s\r\n", dotted);
     AppendHistory(line);
+}
+
+// The listening socket could not be set up, or failed later: closed, and
+// the server listens no more. A peer it serves stays until it leaves.
+void ListeningFailed() {
+    AppendHistory("Could not bind listening socket!\r\n");
+    CloseListeningSocket();
+    cs.serverListening = 0;
+    cs.acceptWaiting = 0;
+    if (cs.serverHasPeer == 0 && cs.role == ROLE_SERVER) cs.role = ROLE_NONE;
 }
 
 }  // namespace
@@ -76,12 +87,12 @@ bool StartServer() {
         return false;
     }
     cs.listenSocket = listening;
-    if (!BindSocket(listening, ANY_ADDRESS, CHAT_PORT)) {
-        AppendHistory("Could not bind listening socket!\r\n");
-        CloseListeningSocket();
+    // A socket that is bound but does not listen would say "Server
+    // started..." and take no one.
+    if (!BindSocket(listening, ANY_ADDRESS, CHAT_PORT) || !ListenOnSocket(listening, LISTEN_BACKLOG)) {
+        ListeningFailed();
         return false;
     }
-    ListenOnSocket(listening, LISTEN_BACKLOG);
     SelectListenEvents(listening);
     cs.role = ROLE_SERVER;
     cs.serverListening = 1;
@@ -122,20 +133,45 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
     SendBlocksAtOnce(accepted);
     cs.connSocket = accepted;
     cs.serverHasPeer = 1;
-    cs.peerQuitReceived = 0;
+    BeginConnection(accepted);
     cs.acceptWaiting = 0;
+    cs.greetingWaitStart = MillisecondsNow();
+    StartGreetingTimer(GREETING_WAIT_MS);
     SelectConnectionEvents(accepted);
     SendControl(CTRL_HELLO, chatSettings.Nickname);
 }
 
-void OnListenEvent(SocketHandle socket, uint32_t event, int) {
+void OnGreetingTimer() {
+    StopGreetingTimer();
+    if (cs.serverHasPeer != 1 || cs.peerGreeted == 1) return;
+    const uint32_t waited = MillisecondsNow() - cs.greetingWaitStart;
+    if (waited < GREETING_WAIT_MS) {
+        // A tick of an earlier peer's wait, or one a little early: this
+        // peer has the rest of its time.
+        StartGreetingTimer(GREETING_WAIT_MS - waited);
+        return;
+    }
+    cs.serverHasPeer = 0;
+    CloseConnectionSocket();
+    AppendHistory("***No greeting within 20 seconds; connection closed\r\n");
+    if (cs.serverListening == 1 && cs.acceptWaiting == 1) AcceptClient(cs.listenSocket, true);
+    ApplyControlStates();
+}
+
+void OnListenEvent(SocketHandle socket, uint32_t event, int error) {
     if (event == CONNECTION_MARKER_EVENT) {
         if (cs.listenMarkersPending > 0) --cs.listenMarkersPending;
         return;
     }
-    if (event != SOCKET_EVENT_ACCEPT) return;
+    if (event != SOCKET_EVENT_ACCEPT && event != SOCKET_EVENT_CLOSE) return;
     // A notification queued for a listening socket that has been closed.
     if (cs.listenMarkersPending > 0 || cs.serverListening != 1 || socket != cs.listenSocket) return;
+    if (event == SOCKET_EVENT_CLOSE || error != 0) {
+        // Polled again, a broken listening socket would report again at once.
+        ListeningFailed();
+        ApplyControlStates();
+        return;
+    }
     // One connection socket at a time: the client waits, unaccepted and
     // without a line, until the socket is free again.
     if (cs.serverHasPeer == 1 || cs.connSocket != NO_SOCKET) {

@@ -46,12 +46,14 @@ void CleanupWinSock();
 SocketHandle OpenStreamSocket();
 // bind to AF_INET, address, port.
 bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port);
-void ListenOnSocket(SocketHandle socket, int backlog);
+// listen with the backlog; false on failure.
+bool ListenOnSocket(SocketHandle socket, int backlog);
 // From now on the socket's notifications come to OnListenEvent (accept),
 // or to OnConnectionEvent (read, write, connect, close), as WinSock's
 // WSAAsyncSelect delivers them: read again after every read that leaves
 // data, write after connect and accept and again once a send that would
-// have blocked can go on.
+// have blocked can go on. A listening socket that fails is told as an
+// accept with an error (WinSock's way) or as a close.
 void SelectListenEvents(SocketHandle socket);
 void SelectConnectionEvents(SocketHandle socket);
 // accept asking for no peer address; NO_SOCKET on failure.
@@ -62,6 +64,11 @@ SocketHandle AcceptOnSocket(SocketHandle listening);
 // acknowledgement. The bytes and their order on the wire stay the same; a
 // failure is not reported, since it costs only time.
 void SendBlocksAtOnce(SocketHandle socket);
+// Turns keepalive on for a connection socket (SO_KEEPALIVE): a peer whose
+// machine or network went away without a close is noticed as a close once
+// the system's probes go unanswered, instead of holding the connection for
+// good. A failure is not reported.
+void KeepConnectionAlive(SocketHandle socket);
 // connect to AF_INET, address, port; false on failure (including the
 // would-block answer of a socket that does not block).
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port);

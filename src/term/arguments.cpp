@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "net/connection_state.h"
+
 const char* const USAGE_TEXT =
     "Usage: norrik [--server | HOST]\n"
     "       norrik send [--popup] [--nick NAME] [--timeout SECONDS] HOST [TEXT...]\n"
@@ -70,6 +72,12 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
     }
     if (at >= arguments.size()) return Refuse("send needs a HOST");
     parsed.host = arguments[at++];
+    // As the program on the screen refuses it: cut to fit, it would name
+    // another host.
+    if (parsed.host.size() >= CONNECT_HOST_SIZE) {
+        return Refuse("the host name is " + std::to_string(parsed.host.size()) + " characters; it takes at most " +
+                      std::to_string(CONNECT_HOST_SIZE - 1));
+    }
     parsed.textGiven = at < arguments.size();
     for (const size_t first = at; at < arguments.size(); ++at) {
         if (at > first) parsed.text += ' ';

@@ -1,5 +1,6 @@
 // The sockets of the terminal front end (seams/sockets.h, seams/socket_io.h)
-// and the event loop that gives the core their notifications.
+// and the event loop that gives the core their notifications and runs its
+// greeting timer (seams/timer.h).
 #include "term/event_loop.h"
 
 #include <arpa/inet.h>
@@ -23,6 +24,7 @@
 #include "net/connection.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "term/socket_errors.h"
 #include "term/state.h"
 
@@ -123,6 +125,15 @@ void TakeAnsweredLookups() {
 // would post.
 void Notice(int fd, SocketRecord& record, short revents) {
     if (record.selected == Selected::Listen) {
+        if (revents & (POLLERR | POLLHUP)) {
+            // A listening socket that broke would be reported again at
+            // every poll: told once, and polled no more.
+            record.acceptArmed = false;
+            const int error = PendingError(fd);
+            Queue(Target::Listen, static_cast<uintptr_t>(fd), SOCKET_EVENT_CLOSE,
+                  error == 0 ? 0 : WinSockErrorOf(error));
+            return;
+        }
         if ((revents & POLLIN) && record.acceptArmed) {
             record.acceptArmed = false;
             Queue(Target::Listen, static_cast<uintptr_t>(fd), SOCKET_EVENT_ACCEPT, 0);
@@ -178,6 +189,20 @@ void HandQueuedToCore() {
     }
 }
 
+// The wait for poll: no longer than until the greeting timer is due.
+int WaitWithin(int timeoutMs) {
+    if (!loop.greetingTimerSet) return timeoutMs;
+    const int32_t left = static_cast<int32_t>(loop.greetingTimerDue - MillisecondsNow());
+    if (left <= 0) return 0;
+    return timeoutMs < 0 || left < timeoutMs ? left : timeoutMs;
+}
+
+void RunGreetingTimerIfDue() {
+    if (!loop.greetingTimerSet || static_cast<int32_t>(loop.greetingTimerDue - MillisecondsNow()) > 0) return;
+    loop.greetingTimerSet = false;
+    OnGreetingTimer();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ event loop
@@ -225,7 +250,7 @@ void RunEventLoopOnce(int timeoutMs) {
         if (events != 0) polled.push_back({entry.first, events, 0});
     }
     // What was queued meanwhile (a marker, a delivery) goes first, at once.
-    int ready = poll(polled.data(), polled.size(), loop.queue.empty() ? timeoutMs : 0);
+    int ready = poll(polled.data(), polled.size(), loop.queue.empty() ? WaitWithin(timeoutMs) : 0);
     const bool interrupted = ready < 0 && errno == EINTR;
     if (ready > 0) {
         if (polled[0].revents & POLLIN) {
@@ -240,6 +265,7 @@ void RunEventLoopOnce(int timeoutMs) {
     }
     TakeAnsweredLookups();
     HandQueuedToCore();
+    RunGreetingTimerIfDue();
     for (size_t i = 1; i < firstSocket; ++i) {
         if (interrupted || (ready > 0 && polled[i].revents)) {
             auto found = loop.watched.find(polled[i].fd);
@@ -286,7 +312,10 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     return true;
 }
 
-void ListenOnSocket(SocketHandle socket, int backlog) { listen(static_cast<int>(socket), backlog); }
+bool ListenOnSocket(SocketHandle socket, int backlog) {
+    if (listen(static_cast<int>(socket), backlog) != 0) return Fail(errno);
+    return true;
+}
 
 void SelectListenEvents(SocketHandle socket) {
     if (SocketRecord* record = RecordOf(socket)) record->selected = Selected::Listen;
@@ -315,6 +344,11 @@ SocketHandle AcceptOnSocket(SocketHandle listening) {
 void SendBlocksAtOnce(SocketHandle socket) {
     int on = 1;
     setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+void KeepConnectionAlive(SocketHandle socket) {
+    int on = 1;
+    setsockopt(static_cast<int>(socket), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
 }
 
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
@@ -427,5 +461,12 @@ int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
 }
 
 int LastSocketError() { return loop.lastError; }
+
+void StartGreetingTimer(unsigned interval) {
+    loop.greetingTimerSet = true;
+    loop.greetingTimerDue = MillisecondsNow() + interval;
+}
+
+void StopGreetingTimer() { loop.greetingTimerSet = false; }
 
 void DeliverConnectionEvent(SocketHandle socket, uint32_t event) { OnConnectionEvent(socket, event, 0); }

@@ -6,12 +6,14 @@
 // read again after every read that leaves data, write after connect and
 // accept and again once a send that would have blocked can go on, accept
 // again only after an accept, close once the peer's bytes have been read.
-// It never wakes on a timer of its own.
+// A listening socket that hangs up or fails is told as a close. The one
+// timer it wakes for is the core's greeting timer (seams/timer.h).
 
-// Waits until something happens, or timeoutMs pass (-1: no limit), then
-// hands every notification that is due to the core, one at a time, and
-// runs the handler of every watched descriptor that has input (of every
-// one after a signal interrupted the wait).
+// Waits until something happens, the greeting timer is due, or timeoutMs
+// pass (-1: no limit), then hands every notification that is due to the
+// core, one at a time, runs the greeting timer when it is due, and runs
+// the handler of every watched descriptor that has input (of every one
+// after a signal interrupted the wait).
 void RunEventLoopOnce(int timeoutMs);
 
 // onInput runs when fd has input; one handler per descriptor.

@@ -81,6 +81,10 @@ struct EventLoopTables {
     int lastCloseErrno = 0;
     // The pipe by which look-ups and signals wake the loop.
     int wakePipe[2] = {-1, -1};
+    // The core's greeting timer: whether it is set, and when it is due
+    // (MillisecondsNow).
+    bool greetingTimerSet = false;
+    uint32_t greetingTimerDue = 0;
 };
 
 // The settings file's state between the store's calls. The file as lines,

@@ -1,6 +1,7 @@
-// The alerts' timer, title bar, speaker and wave player, forwarded as they
-// are. This file must not see the settings record: mmsystem.h defines
-// PlaySound as a macro, which would rename the field of the same name.
+// The alerts' timer, the connection manager's greeting timer, the title
+// bar, speaker and wave player, forwarded as they are. This file must not
+// see the settings record: mmsystem.h defines PlaySound as a macro, which
+// would rename the field of the same name.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -8,12 +9,18 @@
 
 #include "win32/main_window.h"
 #include "net/alerts.h"
+#include "net/connection.h"
 #include "seams/alerts.h"
 #include "seams/timer.h"
 
 namespace {
 
+// Beside the flash timer's id (net/alerts.h) on the main window.
+constexpr UINT_PTR GREETING_TIMER_ID = 101;
+
 void CALLBACK FlashTimerProc(HWND, UINT, UINT_PTR, DWORD) { FlashTick(); }
+
+void CALLBACK GreetingTimerProc(HWND, UINT, UINT_PTR, DWORD) { OnGreetingTimer(); }
 
 // Beep holds its caller for the whole tone (a second for a chat line), and
 // the window would answer nothing meanwhile: a peer sending ten lines would
@@ -39,6 +46,12 @@ DWORD WINAPI SoundToneThread(LPVOID parameter) {
 void StartFlashTimer(unsigned id, unsigned interval) { SetTimer(shell.mainWindow, id, interval, FlashTimerProc); }
 
 void StopFlashTimer(unsigned id) { KillTimer(shell.mainWindow, id); }
+
+void StartGreetingTimer(unsigned interval) {
+    SetTimer(shell.mainWindow, GREETING_TIMER_ID, interval, GreetingTimerProc);
+}
+
+void StopGreetingTimer() { KillTimer(shell.mainWindow, GREETING_TIMER_ID); }
 
 void FlashTitleBar(bool invert) { FlashWindow(shell.mainWindow, invert ? TRUE : FALSE); }
 

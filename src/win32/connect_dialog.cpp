@@ -11,6 +11,9 @@ void RunConnectDialog() {
 INT_PTR CALLBACK ConnectDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        // Typing and pasting stop at the longest host name the connection
+        // takes; a longer one would be refused.
+        SendDlgItemMessageA(dialog, IDC_HOST, EM_LIMITTEXT, CONNECT_HOST_SIZE - 1, 0);
         // FALSE keeps the focus where it was put.
         SetFocus(GetDlgItem(dialog, IDC_HOST));
         return FALSE;

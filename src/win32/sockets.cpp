@@ -59,7 +59,7 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     return bind(AsSocket(socket), reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
 }
 
-void ListenOnSocket(SocketHandle socket, int backlog) { listen(AsSocket(socket), backlog); }
+bool ListenOnSocket(SocketHandle socket, int backlog) { return listen(AsSocket(socket), backlog) == 0; }
 
 void SelectListenEvents(SocketHandle socket) {
     WSAAsyncSelect(AsSocket(socket), shell.mainWindow, WM_LISTEN_EVENT, FD_ACCEPT);
@@ -79,6 +79,11 @@ void SendBlocksAtOnce(SocketHandle socket) {
     BOOL on = TRUE;
     setsockopt(AsSocket(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 #endif
+}
+
+void KeepConnectionAlive(SocketHandle socket) {
+    BOOL on = TRUE;
+    setsockopt(AsSocket(socket), SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {

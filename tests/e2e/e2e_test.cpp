@@ -93,8 +93,11 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
          "***Drip has quit(Connection reset)\r\n"},
         {"reset, half a message on its way", Hello("Gone") + ChatMessage("talking") + ChatMessage("and").substr(0, 4),
          false, true, "*** You are connected to Gone.\r\n<Gone> talking\r\n", "***Gone has quit(Connection reset)\r\n"},
-        {"no greeting: the last name, and nothing of the half message", ChatMessage("who am I"), false, false,
-         "<Gone> who am I\r\n", "***Gone has quit(Connection reset)\r\n"},
+        {"no greeting: not the last name but Peer, and nothing of the half message", ChatMessage("who am I"), false,
+         false, "<Peer> who am I\r\n", "***Peer has quit(Connection reset)\r\n"},
+        {"line breaks and escapes in one line", Hello("Ann\r\nBob") + ChatMessage("hi\r\n*** Bob has quit\x1b[2J"),
+         false, false, "*** You are connected to Ann??Bob.\r\n<Ann??Bob> hi??*** Bob has quit?[2J\r\n",
+         "***Ann??Bob has quit(Connection reset)\r\n"},
     };
     size_t mark = alice.lastHistory.size();
     for (const PeerRow& row : rows) {

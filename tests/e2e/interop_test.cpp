@@ -131,6 +131,11 @@ TEST_F(InteropTest, NorrikSendOpensAPopupInWindowsAndSaysSoInItsStatus) {
     ASSERT_TRUE(Shell(program + " send 127.0.0.1 '" + std::string(301, 'x') + "' 2>" + folder + "/err; echo $? >" +
                       folder + "/status"));
     EXPECT_EQ(Read("status") + Read("err"), "1\nnorrik: the chat line is 301 characters; it takes at most 300\n");
+    // Cut to 49 characters, the name would be another host's.
+    ASSERT_TRUE(Shell(program + " send " + std::string(49, 'h') + ".invalid hi 2>" + folder + "/err; echo $? >" +
+                      folder + "/status"));
+    EXPECT_EQ(Read("status") + Read("err"),
+              "2\nnorrik: the host name is 57 characters; it takes at most 49\nTry 'norrik --help'.\n");
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ void ResetFakes() {
                      {IDM_START_SERVER, "&Start Server", true},
                      {IDM_SEND_POPUP, "&Send Popup...", false}};
     fake.trayMenu = {{IDM_TRAY_HIDE, "&Hide", true}, {IDM_TRAY_SEND_POPUP, "&Send Popup...", false}};
-    fake.hosts = {{"officepc", inet_addr("192.168.1.20")}, {"hostb", inet_addr("10.0.0.2")}};
+    fake.hosts = {{"officepc", inet_addr("192.168.1.20")}, {"hostb", inet_addr("10.0.0.2")},
+                  {"a-host-name-of-49-characters-for-the-dialogs-text", inet_addr("10.0.0.49")}};
     ResetCoreState();
 }
 
@@ -116,6 +117,16 @@ void AnswerLookup(size_t index) {
     std::memset(lookup.buffer, 0x5A, lookup.size);
     std::memcpy(lookup.buffer, &found->second, 4);
     PostEvent(3, lookup.handle, 0);
+}
+
+void Elapse(uint32_t ms) {
+    const uint32_t until = fake.now + ms;
+    for (int runs = 0; runs < 100 && fake.greetingTimerSet; ++runs) {
+        if (static_cast<int32_t>(fake.greetingTimerDue - until) > 0) break;
+        fake.now = fake.greetingTimerDue, fake.greetingTimerSet = false;
+        OnGreetingTimer(), Dispatch();
+    }
+    fake.now = until;
 }
 
 void Type(const std::string& line) { fake.input = line, fake.inputFocused = false, HandleInputLine(); }
@@ -210,6 +221,8 @@ void PlayWaveFile(const char* path) { fake.sounds.push_back(std::string("wave ")
 void ShowReceivedPopup(const char* caption, const char* text) { fake.popups.push_back(std::string(caption) + ": " + text); }
 int OpenReceivedPopupCount() { return static_cast<int>(fake.popups.size() - fake.closedPopups); }
 uint32_t MillisecondsNow() { return fake.now; }
+void StartGreetingTimer(unsigned ms) { fake.greetingTimerSet = true, fake.greetingTimerDue = fake.now + ms; }
+void StopGreetingTimer() { fake.greetingTimerSet = false; }
 
 // ---------------------------------------------------------- the registry
 
@@ -259,7 +272,10 @@ bool BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     fake.remote[socket] = "bound " + Address(address, port);
     return true;
 }
-void ListenOnSocket(SocketHandle socket, int) { fake.listening = socket, fake.acceptArmed = true; }
+bool ListenOnSocket(SocketHandle socket, int) {
+    if (fake.refuseListen) return Fail(10048);
+    return fake.listening = socket, fake.acceptArmed = true;
+}
 void SelectListenEvents(SocketHandle socket) { fake.selected[socket] = 1; }
 void SelectConnectionEvents(SocketHandle socket) { fake.selected[socket] = 2; }
 SocketHandle AcceptOnSocket(SocketHandle) {
@@ -274,6 +290,7 @@ SocketHandle AcceptOnSocket(SocketHandle) {
     return fake.peerSocket;
 }
 void SendBlocksAtOnce(SocketHandle) {}
+void KeepConnectionAlive(SocketHandle socket) { fake.remote[socket] += " keepalive"; }
 bool ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     fake.remote[socket] = "to " + Address(address, port);
     fake.peerSocket = socket;

@@ -31,6 +31,8 @@ struct FakePlatform {
     size_t closedPopups = 0;                  // of those, closed by the user
     std::vector<std::string> shell;           // the windows and dialogs commands opened, by caption
     uint32_t now = 0;                         // the millisecond clock
+    bool greetingTimerSet = false;            // and when it is due
+    uint32_t greetingTimerDue = 0;
 
     bool keyExists = false, refuseRead = false, refuseWrite = false;
     std::map<std::string, std::pair<RegistryValueType, std::string>> values;  // how each is stored, its bytes
@@ -38,9 +40,9 @@ struct FakePlatform {
 
     int startResult = 0, lastError = 0, connectError = 10035;  // connect answers would-block, or 0: at once
     uint16_t version = 0x0101;
-    bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseLookup = false;
+    bool winsockRunning = false, refuseSocket = false, refuseBind = false, refuseListen = false, refuseLookup = false;
     std::set<SocketHandle> open;                 // from 100 in steps of 4, lowest free first
-    std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted"
+    std::map<SocketHandle, std::string> remote;  // "bound a.b.c.d:port", "to a.b.c.d:port", "accepted", " keepalive"
     std::map<SocketHandle, int> selected;        // 1 listen events, 2 connection events
     SocketHandle listening = NO_SOCKET;
     int waitingClients = 0, acceptError = 0;
@@ -73,6 +75,7 @@ void Knock();                              // a client connects to the listening
 void PeerSends(const std::string& bytes);  // the bytes arrive, FD_READ is posted and handled
 void PeerCloses();                         // FD_CLOSE is posted and handled
 void AnswerLookup(size_t index);           // WinSock finishes look-up number index
+void Elapse(uint32_t ms);                  // the clock moves on; the greeting timer runs when due
 void Type(const std::string& line);        // typed into the input line, then Enter
 void Connected();  // fresh fakes, connected to 127.0.0.1 and greeted, history and wire then emptied
 

@@ -21,6 +21,7 @@
 #include "term/event_loop.h"
 #include "net/transfer.h"
 #include "seams/sockets.h"
+#include "seams/timer.h"
 #include "settings/settings.h"
 
 namespace {
@@ -165,6 +166,44 @@ TEST_F(TermLoop, APeerThatStopsReadingGetsEveryByteInOrderOnceItReads) {
     }
     EXPECT_EQ(outgoingBuffer.sendInProgress, 0);
     EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes, or not in order";
+}
+
+TEST_F(TermLoop, APeerThatNeverGreetsLeavesTheConnectionToTheNextAtTheDeadline) {
+    ASSERT_TRUE(StartServer());
+    mark = term.history.size();
+    const int idle = RawSocket(false), next = RawSocket(false);
+    raw.insert(raw.end(), {idle, next});
+    ASSERT_EQ(connect(idle, AT, sizeof PORT), 0);
+    ASSERT_TRUE(RunUntil([] { return connectionState.serverHasPeer == 1; }));
+    int keepalive = 0;
+    socklen_t size = sizeof keepalive;
+    getsockopt(static_cast<int>(connectionState.connSocket), SOL_SOCKET, SO_KEEPALIVE, &keepalive, &size);
+    EXPECT_EQ(keepalive, 1);
+    ASSERT_EQ(connect(next, AT, sizeof PORT), 0);
+    ASSERT_TRUE(RunUntil([] { return connectionState.acceptWaiting == 1 && !EventsQueued(); }));
+    // As if the 20 seconds had passed but 50 ms: the loop, idle, wakes for the timer.
+    connectionState.greetingWaitStart -= GREETING_WAIT_MS;
+    StartGreetingTimer(50);
+    const auto start = Clock::now();
+    for (int i = 0; i < 3 && Since().empty(); ++i) RunEventLoopOnce(5000);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 2000);
+    char end;
+    EXPECT_EQ(Receive(idle, SIZE_MAX, 2000), OUR_HELLO);
+    EXPECT_EQ(recv(idle, &end, 1, MSG_DONTWAIT), 0) << "not closed";
+    EXPECT_EQ(Receive(next, OUR_HELLO.size(), 5000), OUR_HELLO);
+    send(next, ANNA.data(), ANNA.size(), MSG_NOSIGNAL);
+    const std::string shown = "***No greeting within 20 seconds; connection closed\r\n" + GREETED;
+    RunUntil([&] { return Since().size() >= shown.size(); });
+    EXPECT_EQ(Since(), shown);
+}
+
+TEST_F(TermLoop, AListeningSocketThatHangsUpIsClosedAsOneThatCouldNotBind) {
+    ASSERT_TRUE(StartServer());
+    mark = term.history.size();
+    shutdown(static_cast<int>(connectionState.listenSocket), SHUT_RDWR);
+    EXPECT_TRUE(RunUntil([] { return connectionState.listenSocket == NO_SOCKET; }, 1000));
+    EXPECT_EQ(Since(), "Could not bind listening socket!\r\n");
+    EXPECT_EQ(CurrentConnection().state, ControlState::Idle);
 }
 
 // Each row: the host, and the history the attempt writes.

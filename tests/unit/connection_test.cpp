@@ -20,12 +20,15 @@ const std::string STARTED = INIT + "Server started...\r\n\r\n***Your IP number i
 const std::string HELLO = Control(CTRL_HELLO, "YourNickName");
 const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
 const std::string RESET = "***Peer has quit(Connection reset)\r\n";
+const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
+const std::string NO_GREETING = "***No greeting within 20 seconds; connection closed\r\n";
+const std::string LONG_NAME = "a-host-name-of-49-characters-for-the-dialogs-text";  // 49
 
 const std::string IDLE = "none; winsock";
 const std::string LISTENING = "server listening; winsock; 100 bound 0.0.0.0:6374";
-const std::string SERVING = "server listening peer; winsock; 100 bound 0.0.0.0:6374; 104 accepted";
+const std::string SERVING = "server listening peer; winsock; 100 bound 0.0.0.0:6374; 104 accepted keepalive";
 const std::string CONNECTING = "none connecting; winsock; 100 to 127.0.0.1:6374";
-const std::string CONNECTED = "client connected; winsock; 100 to 127.0.0.1:6374";
+const std::string CONNECTED = "client connected; winsock; 100 to 127.0.0.1:6374 keepalive";
 
 const std::string TRAY_POPUP_GRAY = "; tray 40011 &Hide; tray 40012 &Send Popup... (gray)";
 const std::string TRAY_POPUP_ON = "; tray 40011 &Hide; tray 40012 &Send Popup...";
@@ -88,6 +91,9 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
     else if (verb == "winsock-1.2") fake.version = 0x0201;
     else if (verb == "no-socket") fake.refuseSocket = true;
     else if (verb == "bind") fake.refuseBind = text == "fails";
+    else if (verb == "listen") fake.refuseListen = text == "fails";
+    else if (verb == "listener-fails") PostEvent(1, fake.listening, SOCKET_EVENT_ACCEPT, 10050), Dispatch();
+    else if (verb == "wait") Elapse(std::stoul(text));
     else if (verb == "no-hostname") fake.hostName = nullptr;
     else if (verb == "accept-fails") fake.acceptError = 10055;
     else if (verb == "connect-fails") fake.connectError = 10051;
@@ -116,8 +122,15 @@ const Scenario SCENARIOS[] = {
     {"server started twice", "init, serve, serve", STARTED + "Server already started\r\n", "", LISTENING, SERVER_C},
     {"no listening socket", "no-socket, init, serve", INIT + "Could not create listening socket!\r\n", "", IDLE,
      IDLE_C},
-    {"port taken, then free", "bind fails, init, serve, bind works, serve",
-     INIT + "Could not bind listening socket!\r\n" + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"port taken, then listen fails, then both work",
+     "bind fails, init, serve, bind works, listen fails, serve, listen works, serve",
+     INIT + NOT_BOUND + NOT_BOUND + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"the listening socket fails", "init, serve, listener-fails, serve",
+     STARTED + NOT_BOUND + STARTED.substr(INIT.size()), "", LISTENING, SERVER_C},
+    {"the listening socket fails while serving: the peer stays until it leaves",
+     "init, serve, knock, greets Bob, listener-fails, knock, closes",
+     STARTED + "*** You are connected to Bob.\r\n" + NOT_BOUND + "***Bob has quit(Connection reset)\r\n", HELLO, IDLE,
+     IDLE_C},
     {"own name unknown", "no-hostname, init, serve",
      INIT + "Server started...\r\n\r\n***Error: Unable to get local host name!(This should not happen)\r\n", "",
      LISTENING, SERVER_C},
@@ -126,10 +139,22 @@ const Scenario SCENARIOS[] = {
      SERVING, SERVER_GREETED_C},
     {"the client quits and closes", "init, serve, knock, greets Bob, quits bye now, closes",
      STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye now)\r\n", HELLO, LISTENING, SERVER_C},
-    {"the client vanishes", "init, serve, knock, closes", STARTED + RESET, HELLO, LISTENING, SERVER_C},
-    {"the next client, on the reused number", "init, serve, knock, closes, knock, greets Cy, closes",
-     STARTED + RESET + "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n", HELLO + HELLO,
-     LISTENING, SERVER_C},
+    {"the client vanishes; its wait for a greeting ends with it", "init, serve, knock, closes, wait 30000",
+     STARTED + RESET, HELLO, LISTENING, SERVER_C},
+    {"the next client, on the reused number, is Peer until it greets",
+     "init, serve, knock, greets Bob, quits bye, closes, knock, says it's me, greets Cy, closes",
+     STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye)\r\n<Peer> it's me\r\n"
+               "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
+     HELLO + HELLO, LISTENING, SERVER_C},
+    {"a client that does not greet has 20 seconds", "init, serve, knock, wait 19999", STARTED, HELLO, SERVING,
+     SERVER_C},
+    {"a client that does not greet is closed at 20 seconds, and the one waiting is taken",
+     "init, serve, knock, knock, says hi, wait 20000, greets Cy, wait 60000",
+     STARTED + "<Peer> hi\r\n" + NO_GREETING + "*** You are connected to Cy.\r\n", HELLO + HELLO, SERVING,
+     SERVER_GREETED_C},
+    {"a quit reason's control bytes show as ?", "init, serve, knock, greets B\x1b[2Job, quits b\ry\ne, closes",
+     STARTED + "*** You are connected to B?[2Job.\r\n*** B?[2Job has quit(Quit: b?y?e)\r\n", HELLO, LISTENING,
+     SERVER_C},
     {"a client waits while the server is busy and is taken when the peer leaves", "init, serve, knock, knock, closes",
      STARTED + RESET, HELLO + HELLO, SERVING, SERVER_C},
     {"the waiting client gave up", "init, serve, knock, knock, gives-up, closes", STARTED + RESET, HELLO, LISTENING,
@@ -146,7 +171,8 @@ const Scenario SCENARIOS[] = {
     {"exit while serving", "init, serve, knock, exit", STARTED + "Server closed...", HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"connect to a dotted address", "init, connect 127.0.0.1", INIT, "", CONNECTING, CLIENT_C},
-    {"connected and greeting", CLIENT, INIT, HELLO, CONNECTED, CLIENT_C},
+    {"connected and greeting, the client waits as long as it takes", CLIENT + ", wait 30000", INIT, HELLO, CONNECTED,
+     CLIENT_C},
     {"the server greets", CLIENT + ", greets Alice", INIT + "*** You are connected to Alice.\r\n", HELLO, CONNECTED,
      CLIENT_GREETED_C},
     {"a greeting undoes an earlier /nick", CLIENT + ", type /nick Changed, greets Zed, type hi",
@@ -179,12 +205,17 @@ const Scenario SCENARIOS[] = {
      "none; no winsock", IDLE_C},
     {"the look-up answers", "init, connect officepc, answer 0", INIT, "",
      "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
+    {"49 characters are looked up whole", "init, connect " + LONG_NAME + ", answer 0", INIT, "",
+     "none connecting; winsock; 100 to 10.0.0.49:6374", CLIENT_C},
+    {"50 characters are refused, not cut", "init, connect " + LONG_NAME + "x", INIT +
+     "***Error: Host name longer than 49 characters\r\n", "", IDLE, IDLE_C},
     {"the look-up reads its own copy of the name when it answers", "init, connect-retyped officepc, answer 0", INIT,
      "", "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
     {"the look-up fails", "init, connect nosuchhost, answer 0", INIT + "***Error: Unable to resolve address!\r\n", "",
      IDLE, IDLE_C},
-    {"a second name while resolving", "init, connect officepc, connect hostb",
-     INIT + "***Error: Resolving address, click cancel to continue\r\n", "", "none resolving; winsock", CLIENT_C},
+    {"a second name while resolving; the first is looked up", "init, connect officepc, connect hostb, answer 0",
+     INIT + "***Error: Resolving address, click cancel to continue\r\n", "",
+     "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
     {"Disconnect while resolving; the late answer is ignored", "init, connect officepc, disconnect, answer 0", INIT,
      "", IDLE, IDLE_C},
     {"an abandoned look-up answers first", "init, connect officepc, disconnect, connect hostb, answer 0, answer 1",
@@ -200,9 +231,10 @@ const Scenario SCENARIOS[] = {
      CLIENT + ", greets Bob, unread says last words, unread quits gone, closes",
      INIT + "*** You are connected to Bob.\r\n<Bob> last words\r\n*** Bob has quit(Quit: gone)\r\n", HELLO, IDLE,
      IDLE_C},
-    {"half a message is dropped at the close",
-     CLIENT + ", half half a li, closes, connect 127.0.0.1, fd-connect 0, says hi", INIT + RESET + "<Peer> hi\r\n",
-     HELLO + HELLO, CONNECTED, CLIENT_C},
+    {"half a message is dropped at the close; the next server is Peer until it greets",
+     CLIENT + ", greets Al, half half a li, closes, connect 127.0.0.1, fd-connect 0, says hi",
+     INIT + "*** You are connected to Al.\r\n***Al has quit(Connection reset)\r\n<Peer> hi\r\n", HELLO + HELLO,
+     CONNECTED, CLIENT_C},
     {"a message stuck at a close", CLIENT + ", send-stalls, type a long line, closes, connect 127.0.0.1, fd-connect 0",
      INIT + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO, CONNECTED, CLIENT_C},
 };

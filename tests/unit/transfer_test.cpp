@@ -21,6 +21,12 @@ const std::string OVERFLOW_LINE = "***Error: Received message longer than 510 by
 const std::string UNRECOGNIZED = "***Error: Unrecognized command.  (This should never happen.  Close this program)\r\n";
 const std::string LONGEST(500, 'x'), TOO_LONG = LONGEST + "y";
 const char* const T16 = "0123456789abcdef";  // a 19-byte message, two blocks
+// 0x1F down to 0x01 (0x0D before 0x0C: no terminator), DEL, and two bytes that are text.
+const std::string CONTROL_BYTES = [] {
+    std::string bytes;
+    for (char c = 0x1F; c > 0; --c) bytes += c;
+    return bytes + "\x7F\x80\xFF";
+}();
 
 // WinSock's own FD_WRITE, once the socket takes data again.
 void Writable() { OnConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE, 0); }
@@ -106,7 +112,15 @@ const ArrivalRow ARRIVALS[] = {
     {"three messages in whole blocks", QUIET, {Chat("hi") + Chat("abcdefgh") + Control(CTRL_NICK, "Bob")},
      "<Peer> hi\r\n<Peer> abcdefgh\r\n***Peer is now known as Bob.\r\n", ""},
     {"two messages in one read", QUIET, {Hex("01 61 0C 0D 01 62 0C 0D 00 00")}, "<Peer> a\r\n<Peer> b\r\n", ""},
-    {"0x0D without 0x0C before it is text", QUIET, {Hex("01 61 0D 62 0C 0D")}, "<Peer> a\rb\r\n", ""},
+    {"0x0D without 0x0C before it is text, shown as ?", QUIET, {Hex("01 61 0D 62 0C 0D")}, "<Peer> a?b\r\n", ""},
+    {"every control byte but TAB shows as ?, in every one-line field", QUIET,
+     {Chat(CONTROL_BYTES) + Control(CTRL_HELLO, "An\r\nna") + Control(CTRL_ACTION, "wa\nves\x1b[2J") +
+      Control(CTRL_NICK, "B\ro\x7f\tb")},
+     "<Peer> " + std::string(22, '?') + "\t" + std::string(9, '?') + "\x80\xFF\r\n*** You are connected to An??na.\r\n"
+     "*An??na wa?ves?[2J.\r\n***An??na is now known as B?o?\tb.\r\n", ""},
+    {"a popup keeps its lines in its window; its caption names the peer in one line", "11001",
+     {Control(CTRL_NICK, "B\no") + Control(CTRL_POPUP, "one\r\ntwo\x1b")}, "***Peer is now known as B?o.\r\n",
+     " popup Popup message from B?o: one\r\ntwo\x1b;"},
     {"0x0D as the first byte held", QUIET, {Hex("0D"), Hex("01 78 0C 0D")}, UNRECOGNIZED, ""},
     {"padding left by a short read", QUIET, {Hex("01 68 69 0C 0D"), Hex("00 00 00 00 00 02 04 42 6F 62"), Hex("0C 0D")},
      "<Peer> hi\r\n***Peer is now known as Bob.\r\n", ""},
@@ -191,6 +205,11 @@ TEST(IncomingTest, APopupFloodOpensTwentyWindowsTheRestAsLinesAndSoundsOncePerSe
         if (fake.history.substr(length) == "***Popup message from Peer: late\r\n") seen += "line";
         EXPECT_EQ(seen, row.seen) << row.at;
     }
+    // Past the cap, a popup's further lines are indented, so that none passes for a line of its own.
+    fake.history.clear(), fake.closedPopups = fake.popups.size() - 20;
+    PeerSends(Control(CTRL_POPUP, "one\r\n*** You are connected to Bob.\ntwo\rthree\x1b[2J"));
+    EXPECT_EQ(fake.history, "***Popup message from Peer: one\r\n    *** You are connected to Bob.\r\n    two\r\n"
+                            "    three?[2J\r\n");
 }
 
 TEST(IncomingTest, TitleFlashRunsOnceAndActivationRestoresTheTitle) {

@@ -451,8 +451,10 @@ TEST_F(ShellTest, ConnectDialogTakesFortyNineCharactersAndOnlyOkOrEnterEndIt) {
     };
     for (const auto& row : rows) {
         bool focused = false;
+        LRESULT typable = 0;
         DialogCloser closer("Connect to", row.closing, [&](HWND dialog) {
             HWND host = GetDlgItem(dialog, IDC_HOST);
+            typable = SendMessageA(host, EM_GETLIMITTEXT, 0, 0);
             GUITHREADINFO info = {sizeof info, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {}};
             focused = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus == host;
             SendMessageA(host, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(row.typed.c_str()));
@@ -466,6 +468,7 @@ TEST_F(ShellTest, ConnectDialogTakesFortyNineCharactersAndOnlyOkOrEnterEndIt) {
         // Ended by the first closing command, the focus in the host field at first.
         EXPECT_EQ(std::to_string(closer.seen) + (focused ? " focused " : " ") + connectionState.hostText,
                   "1 focused " + row.host);
+        EXPECT_EQ(typable, 49) << "typing stops at the longest host name";
         EXPECT_EQ(Items(GetSubMenu(GetMenu(shell.mainWindow), 0)).substr(0, 3), row.host.empty() ? "&Co" : "&Di");
         Disconnect();
     }
