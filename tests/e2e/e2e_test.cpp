@@ -139,6 +139,22 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
     EXPECT_TRUE(closed);
 }
 
+// A connection that never greets holds the one slot for 20 seconds, not for
+// good: the copy's own timer closes it and takes the client waiting behind.
+TEST(ServingCopyTest, ASilentPeerLeavesAfterTwentySecondsAndTheNextIsTaken) {
+    Program alice("Alice");
+    ASSERT_TRUE(alice.started() && StartServing(alice)) << alice.lastHistory;
+    RawPeer silent, next;
+    ASSERT_TRUE(silent.Connect(PORT) && silent.Read(10) == Hello("Alice"));
+    ASSERT_TRUE(next.Connect(PORT) && next.Send(Hello("Next")));
+    const std::string shown = "***No greeting within 20 seconds; connection closed\r\n*** You are connected to Next.\r\n";
+    EXPECT_TRUE(alice.WaitForHistory(shown, 1, 3 * E2E_WAIT)) << alice.lastHistory;
+    bool closed = false;
+    EXPECT_EQ(silent.Read(1, &closed), "");
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(next.Read(10), Hello("Alice"));
+}
+
 // The texts of the process's received popup windows from the peer.
 std::multiset<std::string> PopupTexts(const Program& program, const std::string& peer) {
     std::multiset<std::string> texts;
