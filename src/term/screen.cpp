@@ -36,7 +36,12 @@ constexpr int KEY_CTRL_A = 1;
 constexpr int KEY_CTRL_E = 5;
 constexpr int KEY_CTRL_H = 8;
 constexpr int KEY_CTRL_L = 12;
+constexpr int KEY_TAB = 9;
+// Closes every received popup at once, wherever the keys are: a peer that
+// sends many cannot bury the screen.
+constexpr int KEY_CTRL_X = 24;
 constexpr int BOX_WIDTH = 60;
+const char* const POPUP_KEYS = "r: reply  Esc: close  Ctrl+X: close all  Tab: back";
 constexpr int DRAW_INTERVAL_MS = 30;
 
 // Set by /exit, Ctrl+C, and the signals that ask a program to end.
@@ -107,6 +112,8 @@ void Draw() {
     attron(A_REVERSE);
     mvhline(0, 0, ' ', COLS);
     DrawText(0, 1, "Norrik " NORRIK_VERSION_TEXT " | " + StatusLine(CurrentConnection()), COLS - 2);
+    const std::string note = StatusNote(term.popups.size(), term.focus);
+    if (!note.empty()) DrawText(0, std::max(1, COLS - 1 - static_cast<int>(note.size())), note, COLS - 2);
     attroff(A_REVERSE);
 
     const int historyHeight = std::max(0, LINES - 2);
@@ -132,14 +139,18 @@ void Draw() {
     int cursorRow = LINES - 1, cursorColumn = 2 + caret - shift;
 
     int offset = 0;
-    for (const ReceivedPopupBox& popup : term.popups) {
-        DrawBox(offset++, popup.caption, popup.text, "r: reply   Esc: close");
+    const bool inPopups = term.focus == Focus::Popups;
+    for (size_t i = 0; i < term.popups.size(); ++i) {
+        const ReceivedPopupBox& popup = term.popups[i];
+        const bool newest = i + 1 == term.popups.size();
+        DrawBox(offset++, popup.caption, popup.text,
+                !newest ? "" : inPopups ? POPUP_KEYS : "Tab: go here to reply or close");
     }
     if (compose.open) {
         DrawBox(offset++, compose.caption, compose.text + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
     }
     if (!term.boxes.empty()) DrawBox(offset, "Error", term.boxes.front().substr(7), "Enter: OK");
-    curs_set(term.boxes.empty() && !compose.open && term.popups.empty() ? 1 : 0);
+    curs_set(term.boxes.empty() && !compose.open && !inPopups ? 1 : 0);
     move(cursorRow, cursorColumn);
     refresh();
     term.changed = false;
@@ -190,11 +201,16 @@ void KeyForCompose(int key) {
     }
 }
 
+// The popups have the keys only once the user went to them with Tab:
+// reply and close work only there, so that nothing typed for the input
+// line ever answers or closes a box.
 void KeyForPopup(int key) {
     if (key == KEY_ESCAPE) {
         term.popups.pop_back();
     } else if (key == 'r' || key == 'R') {
         RunCommand(Command::OpenSendWindow, "");
+    } else if (key == KEY_TAB) {
+        term.focus = Focus::InputLine;
     }
 }
 
@@ -239,11 +255,16 @@ void OnKeys() {
             KeyForBox(key);
         } else if (compose.open) {
             KeyForCompose(key);
-        } else if (!term.popups.empty()) {
+        } else if (key == KEY_CTRL_X) {
+            term.popups.clear();
+        } else if (key == KEY_TAB && term.focus == Focus::InputLine) {
+            if (!term.popups.empty()) term.focus = Focus::Popups;
+        } else if (term.focus == Focus::Popups) {
             KeyForPopup(key);
         } else {
             KeyForInputLine(key);
         }
+        if (term.popups.empty()) term.focus = Focus::InputLine;
     }
 }
 

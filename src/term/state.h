@@ -34,6 +34,10 @@ struct InputRecall {
     std::string typedAside;
 };
 
+// Where the keys go. A popup that arrives never takes them: the user goes
+// to the popups with Tab, a key that normal text never holds.
+enum class Focus { InputLine, Popups };
+
 enum class Selected { None, Listen, Connection };
 
 // What WinSock would remember of a socket between its notifications.
@@ -110,6 +114,7 @@ struct TermState {
     // Received popups the user has not closed yet, oldest first; the core
     // caps how many stay open.
     std::vector<ReceivedPopupBox> popups;
+    Focus focus = Focus::InputLine;
     ComposeBox compose;
     // Bells asked for and not rung yet.
     int bells = 0;

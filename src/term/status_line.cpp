@@ -20,3 +20,9 @@ std::string StatusLine(const ConnectionSummary& connection) {
     }
     return "";
 }
+
+std::string StatusNote(size_t popupsOpen, Focus focus) {
+    if (popupsOpen == 0) return "";
+    if (focus == Focus::Popups) return "Tab: back to typing";
+    return "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
+}

@@ -3,5 +3,10 @@
 #include <string>
 
 #include "net/connection.h"
+#include "term/state.h"
 
 std::string StatusLine(const ConnectionSummary& connection);
+
+// The right end of the status line: the popups open and the key that goes
+// to them, or back; empty while none is open.
+std::string StatusNote(size_t popupsOpen, Focus focus);

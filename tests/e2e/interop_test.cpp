@@ -95,7 +95,7 @@ TEST_F(InteropTest, TerminalClientChatsSendsPopupsBothWaysAndQuits) {
     ASSERT_TRUE(windows.Type("/popup Lunch?"));
     ASSERT_TRUE(WaitForScreen("Popup message from Win")) << screen;
     EXPECT_NE(screen.find("| Lunch?"), std::string::npos) << screen;
-    Keys("r 'Yes, at noon' Enter");
+    Keys("Tab r 'Yes, at noon' Enter");
     HWND received = windows.WaitForDialog("Popup message from Tux");
     EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Yes, at noon");
 

@@ -73,16 +73,31 @@ def main():
         shown = wait_for("<Anna> hi?[2J   there")
         assert shown.splitlines()[0].startswith(" Norrik 1.9 | connected to Anna"), shown
 
+        # A popup that arrives while the user types takes none of the keys:
+        # the line goes out whole, and the box waits for Tab.
+        tmux("send-keys", "-t", "t", "I was saying that the se")
+        wait_for("> I was saying that the se")
         peer.sendall(message(0x10, b"Lunch?\r\nAt noon?"))
         shown = wait_for("Popup message from Anna")
-        assert "| Lunch?" in shown and "| At noon?" in shown and "r: reply   Esc: close" in shown, shown
+        tmux("send-keys", "-t", "t", "rver is fine", "Escape", "Enter")
+        assert read(peer, 40) == message(0, b"I was saying that the server is fine"), "the typed line"
+        shown = wait_for("Tab: go here to reply or close")
+        assert "| Lunch?" in shown and "| At noon?" in shown and "Tab: go here to reply or close" in shown, shown
+        assert shown.splitlines()[0].rstrip().endswith("Tab: 1 popup"), shown
+        tmux("send-keys", "-t", "t", "Tab")
+        wait_for("r: reply  Esc: close  Ctrl+X: close all  Tab: back")
         tmux("send-keys", "-t", "t", "r")
         wait_for("Send popup message to Anna")
         tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
         assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
-        # A server has no Disconnect: the peer stays.
+        # Esc closes the box, and the keys are the input line's again.
         tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
         wait_for("***/disconnect is not available now")
+        # Many popups: the input line keeps working, and one key closes all.
+        peer.sendall(message(0x10, b"one") + message(0x10, b"two") + message(0x10, b"three"))
+        wait_for("Tab: 3 popups")
+        tmux("send-keys", "-t", "t", "Escape", "C-x")
+        wait_for("no popup", lambda shown: "Popup message" not in shown and "Tab:" not in shown)
         tmux("send-keys", "-t", "t", "hello there", "Enter")
         assert read(peer, 20) == message(0, b"hello there"), "the chat line"
         wait_for("<Tux> hello there")

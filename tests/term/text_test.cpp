@@ -121,6 +121,15 @@ INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
                                            S{ControlState::ServingPeer, "", "a peer connected"},
                                            S{ControlState::ServingGreeted, "", "connected to An?na"}));
 
+// The right end of the status line: the popups open, and where the keys are.
+TEST(TermStatusNote, NamesTheKeyToThePopups) {
+    const struct { size_t open; Focus focus; const char* note; } rows[] = {
+        {0, Focus::InputLine, ""}, {1, Focus::InputLine, "Tab: 1 popup"}, {3, Focus::InputLine, "Tab: 3 popups"},
+        {2, Focus::Popups, "Tab: back to typing"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(StatusNote(row.open, row.focus), row.note) << row.open;
+}
+
 // Each row: a popup or not, the nickname given, the text, and the refusal.
 using R = std::tuple<bool, std::string, std::string, std::string>;
 class TermSendRefusal : public ::testing::TestWithParam<R> {};
