@@ -149,8 +149,8 @@ void Draw() {
     if (compose.open) {
         DrawBox(offset++, compose.caption, compose.text + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
     }
-    if (!term.boxes.empty()) DrawBox(offset, "Error", term.boxes.front().substr(7), "Enter: OK");
-    curs_set(term.boxes.empty() && !compose.open && !inPopups ? 1 : 0);
+    if (!term.boxes.empty()) DrawBox(offset, "Error", term.boxes.front().substr(7), "Esc: OK");
+    curs_set(!compose.open && !inPopups ? 1 : 0);
     move(cursorRow, cursorColumn);
     refresh();
     term.changed = false;
@@ -175,10 +175,15 @@ bool ReadFocusReport() {
     return false;
 }
 
-void KeyForBox(int key) {
-    if (key == KEY_ENTER_CR || key == KEY_CTRL_J || key == KEY_ENTER || key == KEY_ESCAPE || key == ' ') {
-        term.boxes.erase(term.boxes.begin());
-    }
+// Error boxes never take typed text: what is typed goes where it would
+// without them. Esc dismisses the oldest, whatever has the keys, and so
+// does Enter on an empty input line. True when the key dismissed one.
+bool KeyForBox(int key) {
+    const bool enter = key == KEY_ENTER_CR || key == KEY_CTRL_J || key == KEY_ENTER;
+    const bool onEmptyLine = !compose.open && term.focus == Focus::InputLine && term.input.empty();
+    if (term.boxes.empty() || !(key == KEY_ESCAPE || (enter && onEmptyLine))) return false;
+    term.boxes.erase(term.boxes.begin());
+    return true;
 }
 
 void KeyForCompose(int key) {
@@ -251,8 +256,8 @@ void OnKeys() {
             clearok(stdscr, TRUE);
         } else if (key == KEY_ESCAPE && ReadFocusReport()) {
             continue;
-        } else if (!term.boxes.empty()) {
-            KeyForBox(key);
+        } else if (KeyForBox(key)) {
+            continue;
         } else if (compose.open) {
             KeyForCompose(key);
         } else if (key == KEY_CTRL_X) {

@@ -98,6 +98,16 @@ def main():
         wait_for("Tab: 3 popups")
         tmux("send-keys", "-t", "t", "Escape", "C-x")
         wait_for("no popup", lambda shown: "Popup message" not in shown and "Tab:" not in shown)
+        # An error box shows at once and takes no typed text: Esc, or Enter
+        # on an empty line, dismisses it.
+        tmux("send-keys", "-t", "t", "/popup", "Enter")
+        wait_for("| Unable to comply(empty message)")
+        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter")
+        assert read(peer, 40) == message(0, b"hello world again") + message(0x08, b"jumps high"), "typed under a box"
+        tmux("send-keys", "-t", "t", "Escape", "/popup", "Enter")
+        wait_for("Esc: OK")
+        tmux("send-keys", "-t", "t", "Enter")
+        wait_for("no box", lambda shown: "Esc: OK" not in shown)
         tmux("send-keys", "-t", "t", "hello there", "Enter")
         assert read(peer, 20) == message(0, b"hello there"), "the chat line"
         wait_for("<Tux> hello there")
