@@ -4,6 +4,7 @@
 #include "common/text.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
+#include "term/code_page.h"
 
 bool HistoryPaneExists() { return true; }
 
@@ -28,7 +29,8 @@ size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
     return CopyText(buffer, size, from < term.history.size() ? term.history.c_str() + from : "");
 }
 
-size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, term.input.c_str()); }
+// The core reads the line as it goes on the wire.
+size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, ToWire(term.input).c_str()); }
 
 void ClearInputLine() {
     term.input.clear();

@@ -1,6 +1,7 @@
 // norrik for terminals: the screen, or norrik send.
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -10,6 +11,7 @@
 #include "term/screen.h"
 #include "term/send_mode.h"
 #include "settings/settings.h"
+#include "term/code_page.h"
 
 namespace {
 
@@ -31,14 +33,16 @@ std::string ReadStandardInput() {
 
 int Send(const Arguments& arguments) {
     const std::string text = arguments.textGiven ? arguments.text : ReadStandardInput();
+    // A settings file that cannot be written does not stop a send, and the
+    // send's one line on standard error stays its outcome's. Its code page
+    // is what the limits count in.
+    LoadCurrentSettings();
+    UseCodePage(static_cast<uint32_t>(CurrentSettings().CodePage));
     std::string refusal = SendTextRefusal(arguments, text);
     if (!refusal.empty()) {
         std::fprintf(stderr, "norrik: %s\n", refusal.c_str());
         return 1;
     }
-    // A settings file that cannot be written does not stop a send, and the
-    // send's one line on standard error stays its outcome's.
-    LoadCurrentSettings();
     std::string failure;
     int status = RunSend(arguments, text, &failure);
     if (status != 0) std::fprintf(stderr, "norrik: %s\n", failure.c_str());
@@ -50,6 +54,9 @@ int Send(const Arguments& arguments) {
 int main(int argc, char** argv) {
     // A peer that goes away while we write is told by the send's result.
     std::signal(SIGPIPE, SIG_IGN);
+    // Text is typed, shown and given in the locale's characters.
+    std::setlocale(LC_ALL, "");
+    IncludeTerminalSettings();
     Arguments arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     switch (arguments.mode) {
     case RunMode::Help: std::fputs(USAGE_TEXT, stdout); return 0;

@@ -11,6 +11,7 @@
 #include "popup/popup_rules.h"
 #include "seams/input_line.h"
 #include "settings/settings.h"
+#include "term/code_page.h"
 
 namespace {
 
@@ -68,41 +69,47 @@ std::string PopupText(const std::string& text) {
     return popup;
 }
 
+// What is too long, in characters; the limits count what goes on the
+// wire, which is more where a character takes two bytes of the code page.
+std::string TooLong(const std::string& what, const std::wstring& text, size_t limit) {
+    const size_t wire = WireLength(text);
+    return what + " is " + std::to_string(text.size()) + " characters" +
+           (wire != text.size() ? ", " + std::to_string(wire) + " on the wire," : ";") + " it takes at most " +
+           std::to_string(limit);
+}
+
 }  // namespace
 
 std::string SendTextRefusal(const Arguments& arguments, const std::string& text) {
-    if (arguments.nickGiven && arguments.nick.size() > NICKNAME_READ_SIZE - 1) {
-        return "the nickname is " + std::to_string(arguments.nick.size()) + " characters; it takes at most " +
-               std::to_string(NICKNAME_READ_SIZE - 1);
+    if (arguments.nickGiven) {
+        const std::wstring nick = FromLocale(arguments.nick);
+        if (WireLength(nick) > NICKNAME_READ_SIZE - 1) return TooLong("the nickname", nick, NICKNAME_READ_SIZE - 1);
     }
     if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
+    const std::wstring wide = FromLocale(text);
     if (arguments.popup) {
         if (text.empty()) return "a popup message cannot be empty";
-        const std::string popup = PopupText(text);
+        const std::wstring popup = FromLocale(PopupText(text));
         // The terminator inside the text would end the message there, and
         // the peer would take the rest for a message of its own.
-        if (popup.find(MSG_TERMINATOR) != std::string::npos) {
+        if (ToWire(popup).find(MSG_TERMINATOR) != std::string::npos) {
             return "the popup message holds a form feed before a line break, which ends a message";
         }
-        const size_t length = popup.size();
-        if (length > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
-            return "the popup message is " + std::to_string(length) + " characters; it takes at most " +
-                   std::to_string(POPUP_EDIT_LIMIT);
+        if (WireLength(popup) > static_cast<size_t>(POPUP_EDIT_LIMIT)) {
+            return TooLong("the popup message", popup, POPUP_EDIT_LIMIT);
         }
         return "";
     }
     if (text.find_first_of("\r\n") != std::string::npos) return "a chat line cannot hold a line break";
-    if (text.size() > INPUT_LINE_LIMIT) {
-        return "the chat line is " + std::to_string(text.size()) + " characters; it takes at most " +
-               std::to_string(INPUT_LINE_LIMIT);
-    }
+    if (WireLength(wide) > INPUT_LINE_LIMIT) return TooLong("the chat line", wide, INPUT_LINE_LIMIT);
     return "";
 }
 
 int RunSend(const Arguments& arguments, const std::string& text, std::string* failure) {
     const std::string peer = arguments.host + ":" + std::to_string(CHAT_PORT);
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(arguments.timeout);
-    if (arguments.nickGiven) SetCurrentNickname(arguments.nick.c_str());
+    if (arguments.nickGiven) SetCurrentNickname(ToWire(FromLocale(arguments.nick)).c_str());
+    const std::string wire = ToWire(FromLocale(arguments.popup ? PopupText(text) : text));
     if (!InitNetwork()) return *failure = "cannot start the network", 1;
 
     bool connectStarted = false;
@@ -132,9 +139,9 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
     HandOver outcome = HandOverMessage(deadline);
     if (outcome == HandOver::Done) {
         if (arguments.popup) {
-            SendControl(CTRL_POPUP, PopupText(text).c_str());
+            SendControl(CTRL_POPUP, wire.c_str());
         } else {
-            SendChatText(text.c_str());
+            SendChatText(wire.c_str());
         }
         outcome = HandOverMessage(deadline);
     }

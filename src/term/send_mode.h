@@ -6,11 +6,12 @@
 
 #include "term/arguments.h"
 
-// Why text cannot go as the message asked for, in the program's limits (a
-// chat line as the input line takes it, a popup as the send window does),
-// or empty when it can.
+// Why text (in the locale, as given) cannot go as the message asked for, in
+// the program's limits (a chat line as the input line takes it, a popup as
+// the send window does), counted on the wire; empty when it can.
 std::string SendTextRefusal(const Arguments& arguments, const std::string& text);
 
-// Runs the whole exchange; 0 once everything was handed to the peer and the
+// Runs the whole exchange, with text and the nickname given in the locale
+// and sent in the code page; 0 once everything was handed to the peer and the
 // connection closed, otherwise 1 with one line in *failure.
 int RunSend(const Arguments& arguments, const std::string& text, std::string* failure);

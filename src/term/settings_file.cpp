@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "seams/settings_store.h"
+#include "settings/settings.h"
+#include "term/code_page.h"
 #include "term/state.h"
 
 namespace {
@@ -18,6 +20,7 @@ namespace {
 constexpr size_t MOST_READ = 64 * 1024;
 constexpr const char* DIRECTORY_NAME = "/norrik";
 constexpr const char* FILE_NAME = "/settings.ini";
+constexpr const char* CODE_PAGE_NAME = "CodePage";
 
 SettingsFileState& stored = term.settingsFile;
 
@@ -67,6 +70,17 @@ bool ParseDword(const char* text, uint32_t* value) {
     if (number > 0xFFFFFFFFu) return false;
     *value = static_cast<uint32_t>(number);
     return true;
+}
+
+// The file is text of the locale, as the user edits it; the core's texts
+// are in the wire's code page, which the file itself names. Its other
+// values are read by the core's rules; this one is needed first, to read
+// the texts.
+void UseCodePageOfFile() {
+    uint32_t codePage = DEFAULT_CODE_PAGE;
+    const char* value = ValueOf(CODE_PAGE_NAME);
+    if (value && !ParseDword(value, &codePage)) codePage = DEFAULT_CODE_PAGE;
+    UseCodePage(codePage);
 }
 
 bool MakeDirectoryFor(const std::string& path) {
@@ -126,6 +140,7 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     if (!file) {
         // Missing: the key is created, as the registry does. There but
         // unreadable: as a key that cannot be opened.
+        UseCodePageOfFile();
         if (FilePath().empty() || errno == ENOENT) return RegistryOpenResult::Created;
         stored.unreadable = true;
         stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
@@ -139,6 +154,7 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         stored.lines.push_back(line);
     }
+    UseCodePageOfFile();
     return RegistryOpenResult::OpenedExisting;
 }
 
@@ -149,12 +165,12 @@ bool RegistryOpenForWrite(const char*, RegistryKey* key) {
     return true;
 }
 
-// The file holds text only: every value is a string, its bytes as written.
+// The file holds text only: every value is a string, in the locale.
 bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
     const char* value = ValueOf(name);
     if (!value) return false;
     *type = RegistryValueType::String;
-    *bytes = value;
+    *bytes = ToWire(FromLocale(value));
     return true;
 }
 
@@ -172,7 +188,7 @@ bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, s
 
 void RegistryWriteString(RegistryKey, const char* name, const char* text) {
     // A line end would start a line of its own in the file.
-    std::string value(text);
+    std::string value = ToLocale(FromWire(text));
     for (char& c : value) {
         if (c == '\n' || c == '\r') c = ' ';
     }

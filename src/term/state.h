@@ -4,12 +4,15 @@
 // popups, the compose box), the screen's own place in the history, the
 // lines typed before, and the event loop's tables. The core keeps its own
 // records and decides; nothing here does.
+#include <iconv.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/connection_state.h"
@@ -22,16 +25,16 @@ struct ReceivedPopupBox {
 // The send window: open, with the caption the core made and the text so far.
 struct ComposeBox {
     bool open = false;
-    std::string caption;
-    std::string text;
+    std::string caption;  // as the core made it, in the wire's code page
+    std::wstring text;    // as typed; line breaks are "\r\n"
 };
 
 // Lines entered, oldest first, and where Up and Down stand in them: at
 // lines.size() the line being typed, kept aside while an older one is shown.
 struct InputRecall {
-    std::deque<std::string> lines;
+    std::deque<std::wstring> lines;
     size_t at = 0;
-    std::string typedAside;
+    std::wstring typedAside;
 };
 
 // Where the keys go. A popup that arrives never takes them: the user goes
@@ -102,12 +105,32 @@ struct SettingsFileState {
     std::string problem;
 };
 
+// The converters between the wire's code page and wide characters
+// (code_page.cpp), opened when first needed; closed with the record.
+struct CodePageConverters {
+    iconv_t toWire = reinterpret_cast<iconv_t>(-1);
+    iconv_t fromWire = reinterpret_cast<iconv_t>(-1);
+    CodePageConverters() = default;
+    CodePageConverters(const CodePageConverters&) = delete;
+    CodePageConverters& operator=(CodePageConverters&& other) noexcept {
+        std::swap(toWire, other.toWire);
+        std::swap(fromWire, other.fromWire);
+        return *this;
+    }
+    ~CodePageConverters() {
+        for (iconv_t converter : {toWire, fromWire}) {
+            if (converter != reinterpret_cast<iconv_t>(-1)) iconv_close(converter);
+        }
+    }
+};
+
 struct TermState {
-    // The history pane as the core wrote it: lines end in "\r\n". Its
-    // length stays within the core's capacity, which trims it.
+    // The history pane as the core wrote it, in the wire's code page: lines
+    // end in "\r\n". Its length stays within the core's capacity, which
+    // trims it.
     std::string history;
-    // The input line and the caret in it (a byte offset).
-    std::string input;
+    // The input line as typed, and the caret in it (in characters).
+    std::wstring input;
     size_t caret = 0;
     // Message boxes not yet dismissed, oldest first: "Error: text".
     std::vector<std::string> boxes;
@@ -130,6 +153,7 @@ struct TermState {
     InputRecall recall;
     EventLoopTables loop;
     SettingsFileState settingsFile;
+    CodePageConverters codePage;
 };
 
 extern TermState term;

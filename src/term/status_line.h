@@ -5,7 +5,8 @@
 #include "net/connection.h"
 #include "term/state.h"
 
-std::string StatusLine(const ConnectionSummary& connection);
+// Names and hosts in the wire's code page are shown as wide characters.
+std::wstring StatusLine(const ConnectionSummary& connection);
 
 // The right end of the status line: the popups open and the key that goes
 // to them, or back; empty while none is open.

@@ -14,9 +14,13 @@ SERVER = "screen-test-%d" % os.getpid()
 WAIT = 5.0
 
 
+# The program and tmux in a UTF-8 locale, as a user's terminal is.
+UTF8 = dict(os.environ, LC_ALL="C.UTF-8")
+
+
 def tmux(*args):
     return subprocess.run(["tmux", "-L", SERVER] + list(args), capture_output=True, text=True,
-                          timeout=WAIT).stdout
+                          timeout=WAIT, env=UTF8).stdout
 
 
 def screen():
@@ -62,7 +66,7 @@ def main():
     with open(home + "/.config/norrik/settings.ini", "w") as settings:
         settings.write("Nickname=Tux\n")
     tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", "80", "-y", "24",
-         "env HOME=%s TERM=xterm-256color %s --server" % (home, NORRIK))
+         "env HOME=%s TERM=xterm-256color LC_ALL=C.UTF-8 %s --server" % (home, NORRIK))
     try:
         wait_for("***Your IP number is: ")
         peer = socket.create_connection(("127.0.0.1", 6374), timeout=WAIT)
@@ -110,16 +114,25 @@ def main():
         wait_for("no box", lambda shown: "Esc: OK" not in shown)
         tmux("send-keys", "-t", "t", "hello there", "Enter")
         assert read(peer, 20) == message(0, b"hello there"), "the chat line"
+        # Characters, not bytes: typed, edited and shown in the locale, sent
+        # in Windows-1252, where a character it lacks is '?'.
+        tmux("send-keys", "-t", "t", "héllo 日本", "BSpace")
+        wait_for("> héllo 日", lambda shown: shown.splitlines()[-1].rstrip() == "> héllo 日")
+        tmux("send-keys", "-t", "t", "Enter")
+        assert read(peer, 20) == message(0, b"h\xe9llo ?"), "the line in the code page"
+        peer.sendall(message(0, b"w\xf6rld \x80"))
+        wait_for("<Anna> wörld €")
         wait_for("<Tux> hello there")
 
         # Smaller: laid out again, the status on top, the input line at the
-        # bottom, the newest line just above it; Up recalls the last line.
+        # bottom, the newest line just above it; Up recalls the last line
+        # typed, as it was typed.
         tmux("resize-window", "-t", "t", "-x", "40", "-y", "10")
         tmux("send-keys", "-t", "t", "Up")
-        lines = wait_for("> hello there on the input line",
-                         lambda shown: shown.splitlines()[-1:] == ["> hello there"]).splitlines()
+        lines = wait_for("> héllo 日 on the input line",
+                         lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
-        assert lines[8] == "<Tux> hello there" and lines[9].startswith("> hello there"), lines
+        assert lines[8] == "<Anna> wörld €" and lines[9].startswith("> héllo 日"), lines
 
         tmux("send-keys", "-t", "t", "C-c")
         assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -17,7 +18,7 @@ namespace {
 
 const char* const DEFAULT_LINES[] = {"Nickname=YourNickName", "Trayicon=1", "StartInTray=0", "IgnorePopup=0",
                                      "FlashTitle=1", "Beep=1", "PlaySound=1", "Toolbar=1", "AlwaysOnTop=0",
-                                     "SoundPath=beep.wav", "QuitMessage=Leaving"};
+                                     "SoundPath=beep.wav", "QuitMessage=Leaving", "CodePage=1252"};
 
 // The file after loading one that held kept: its lines where they were,
 // then every value it lacked, with its default, in the order of saving.
@@ -32,6 +33,7 @@ std::string After(const std::string& kept) {
 class TermSettings : public ::testing::Test {
 protected:
     void SetUp() override {
+        IncludeTerminalSettings();
         char pattern[] = "/tmp/norrik-term-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         directory = pattern;
@@ -49,6 +51,7 @@ struct FileRow {
 class TermSettingsFile : public TermSettings, public ::testing::WithParamInterface<FileRow> {};
 
 TEST_P(TermSettingsFile, LoadsByTheCoresRulesAndWritesEveryValueBack) {
+    ASSERT_STREQ(std::setlocale(LC_ALL, "C.UTF-8"), "C.UTF-8");
     const std::string path = directory + "/norrik/settings.ini";
     UseSettingsFile(path);
     if (GetParam().before) {
@@ -76,7 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
                       F{"Beep=4294967295\n", After("Beep=4294967295\n"), "YourNickName -1"},
                       F{"Nickname=abcdefghijklmnopqrstuvwxyz0123456789\n",
                         After("Nickname=abcdefghijklmnopqrstuvwxyz012\n"), "abcdefghijklmnopqrstuvwxyz012 1"},
-                      F{"# mine\nColour=blue\n\nbeep=0\n", After("# mine\nColour=blue\n\nbeep=0\n"), "YourNickName 1"}));
+                      F{"# mine\nColour=blue\n\nbeep=0\n", After("# mine\nColour=blue\n\nbeep=0\n"), "YourNickName 1"},
+                      // The file is in the locale; the core has the code page's bytes.
+                      F{"Nickname=J\xc3\xb6rg 日本\n", After("Nickname=J\xc3\xb6rg ??\n"), "J\xf6rg ?? 1"},
+                      F{"CodePage=932\nNickname=日本\n", After("CodePage=932\nNickname=日本\n"), "\x93\xfa\x96\x7b 1"},
+                      F{"CodePage=x\nNickname=\xc3\xa9\n", After("CodePage=1252\nNickname=\xc3\xa9\n"), "\xe9 1"}));
 
 // Root ignores permissions: what cannot be written here is a path through a
 // plain file, or a folder where the file should be.

@@ -3,11 +3,14 @@
 // refuses.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "settings/settings.h"
 #include "term/arguments.h"
+#include "term/code_page.h"
 #include "term/send_mode.h"
 #include "term/status_line.h"
 #include "term/state.h"
@@ -49,22 +52,68 @@ INSTANTIATE_TEST_SUITE_P(
                       A{{"send", "--bogus", "pc"}, "refused: unknown option --bogus"},
                       A{{"send", "--", "-pc", "-x"}, "send host=-pc text=-x"}));
 
-// Each row: the history, the width, and each row of the screen in brackets.
-using H = std::tuple<std::string, int, std::string>;
+// The terminal runs in its user's locale; these tests in one of UTF-8.
+const bool IN_UTF8 = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
+
+std::string Utf8(const std::wstring& text) { return ToLocale(text); }
+std::string Repeated(const std::string& text, size_t times) {
+    std::string repeated;
+    while (times-- > 0) repeated += text;
+    return repeated;
+}
+
+// Each row: the code page, text in the locale (UTF-8), the same on the
+// wire, and what comes back from the wire.
+using W = std::tuple<uint32_t, std::string, std::string, std::string>;
+class TermCodePage : public ::testing::TestWithParam<W> {};
+
+TEST_P(TermCodePage, ConvertsBothWays) {
+    ASSERT_TRUE(IN_UTF8);
+    const auto& [codePage, text, wire, back] = GetParam();
+    ASSERT_TRUE(UseCodePage(codePage));
+    EXPECT_EQ(ToWire(FromLocale(text)), wire);
+    EXPECT_EQ(Utf8(FromWire(wire)), back);
+    UseCodePage(DEFAULT_CODE_PAGE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, TermCodePage,
+                         ::testing::Values(W{1252, "héllo €", "h\xe9llo \x80", "héllo €"}, W{1252, "日本", "??", "??"},
+                                           W{1252, "a\xff" "b", "a?b", "a?b"}, W{1252, "", "", ""},
+                                           W{1252, "\x81", "?", "?"}, W{1251, "Привет", "\xcf\xf0\xe8\xe2\xe5\xf2", "Привет"},
+                                           W{932, "日本", "\x93\xfa\x96\x7b", "日本"}, W{932, "é", "?", "?"},
+                                           W{65001, "héllo 日本", "héllo 日本", "héllo 日本"}));
+
+TEST(TermCodePage, AnUnknownOneIsWindows1252) {
+    EXPECT_FALSE(UseCodePage(4242));
+    EXPECT_EQ(ToWire(L"\u00e9"), "\xe9");
+}
+
+// Each row: the code page, the history on the wire, the width, and each row
+// of the screen in brackets.
+using H = std::tuple<uint32_t, std::string, int, std::string>;
 class TermHistoryRows : public ::testing::TestWithParam<H> {};
 
 TEST_P(TermHistoryRows, Split) {
+    ASSERT_TRUE(IN_UTF8);
+    const auto& [codePage, history, width, expected] = GetParam();
+    UseCodePage(codePage);
     std::string rows;
-    for (const std::string& row : HistoryRows(std::get<0>(GetParam()), std::get<1>(GetParam()))) rows += "[" + row + "]";
-    EXPECT_EQ(rows, std::get<2>(GetParam()));
+    for (const std::wstring& row : HistoryRows(history, width)) rows += "[" + Utf8(row) + "]";
+    EXPECT_EQ(rows, expected);
+    UseCodePage(DEFAULT_CODE_PAGE);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, TermHistoryRows,
-                         ::testing::Values(H{"", 10, ""}, H{"a\r\nb\r\n", 10, "[a][b]"}, H{"\r\n\r\n", 10, "[][]"},
-                                           H{"partial", 10, "[partial]"}, H{"abcdef\r\n", 4, "[abcd][ef]"},
-                                           H{"abcd\r\n", 4, "[abcd]"}, H{"ab", 0, "[a][b]"}, H{"\tx\r\n", 20, "[        x]"},
-                                           H{"ab\tc\r\n", 20, "[ab      c]"}, H{"abcdef\tx\r\n", 8, "[abcdef  ][x]"},
-                                           H{"a\x01\x1b\x7f" "b\r\n", 10, "[a???b]"}, H{"a\rb\r\n", 10, "[ab]"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TermHistoryRows,
+    ::testing::Values(H{1252, "", 10, ""}, H{1252, "a\r\nb\r\n", 10, "[a][b]"}, H{1252, "\r\n\r\n", 10, "[][]"},
+                      H{1252, "partial", 10, "[partial]"}, H{1252, "abcdef\r\n", 4, "[abcd][ef]"},
+                      H{1252, "abcd\r\n", 4, "[abcd]"}, H{1252, "ab", 0, "[a][b]"}, H{1252, "\tx\r\n", 20, "[        x]"},
+                      H{1252, "ab\tc\r\n", 20, "[ab      c]"}, H{1252, "abcdef\tx\r\n", 8, "[abcdef  ][x]"},
+                      H{1252, "a\x01\x1b\x7f" "b\r\n", 10, "[a???b]"}, H{1252, "a\rb\r\n", 10, "[ab]"},
+                      H{1252, "h\xe9llo w\xf6rld\r\n", 5, "[héllo][ wörl][d]"}, H{1252, "a\x81\x9d" "b", 10, "[a??b]"},
+                      H{65001, "a\xc2\x9b" "b", 10, "[a?b]"}, H{65001, "日本語です\r\n", 5, "[日本][語で][す]"},
+                      H{65001, "a日本\r\n", 4, "[a日][本]"}, H{65001, "e\xcc\x81" "tat", 2, "[e\xcc\x81t][at]"},
+                      H{932, "\x93\xfa\x96\x7b" "x\r\n", 3, "[日][本x]"}));
 
 // Each row: the keys (lower case typed; L R H E B D U N: the edit keys; #:
 // Enter), and the input line after them with '|' at the caret.
@@ -72,21 +121,21 @@ using E = std::pair<std::string, std::string>;
 class TermInputEditor : public ::testing::TestWithParam<E> {};
 
 TEST_P(TermInputEditor, Keys) {
+    ASSERT_TRUE(IN_UTF8);
     term.input.clear(), term.caret = 0, term.recall = InputRecall();
-    const std::string keys = "LRHEBDUN";
+    const std::wstring keys = L"LRHEBDUN";
     const EditKey edits[] = {EditKey::Left, EditKey::Right,  EditKey::Home, EditKey::End,
                              EditKey::Backspace, EditKey::Delete, EditKey::Up, EditKey::Down};
-    for (char key : GetParam().first) {
-        if (key == '#') {
+    for (wchar_t key : FromLocale(GetParam().first)) {
+        if (key == L'#') {
             EnterInputLine();
-        } else if (keys.find(key) != std::string::npos) {
+        } else if (keys.find(key) != std::wstring::npos) {
             EditInputLine(edits[keys.find(key)]);
         } else {
             TypeCharacter(key);
         }
     }
-    EXPECT_EQ(term.input.substr(0, term.caret) + "|" + term.input.substr(term.caret),
-              GetParam().second);
+    EXPECT_EQ(Utf8(term.input.substr(0, term.caret)) + "|" + Utf8(term.input.substr(term.caret)), GetParam().second);
 }
 
 // The lines entered earlier stay for the rows after, in one process: a
@@ -98,7 +147,24 @@ INSTANTIATE_TEST_SUITE_P(
                       E{std::string(301, 'a'), std::string(300, 'a') + "|"},
                       E{std::string(300, 'a') + "Hx", "|" + std::string(300, 'a')}, E{"one#two#U", "two|"},
                       E{"one#two#UU", "one|"}, E{"one#two#UUN", "two|"}, E{"one#draftUN", "draft|"},
-                      E{"x#one#one#UU", "x|"}));
+                      E{"x#one#one#UU", "x|"}, E{"héllo 日本B", "héllo 日|"}, E{"héllo 日本LLB", "héllo|日本"},
+                      E{"日本HD", "|本"}, E{Repeated("é", 301), Repeated("é", 300) + "|"},
+                      E{Repeated("日", 301), Repeated("日", 300) + "|"}));
+
+// The input line takes what fits in 300 bytes of the code page: a
+// character of two bytes counts twice.
+TEST(TermInputEditor, CountsTheWire) {
+    const struct { uint32_t codePage; const char* character; size_t taken; } rows[] = {
+        {1252, "é", 300}, {932, "日", 150}, {932, "a", 300}, {65001, "é", 150}, {65001, "日", 100},
+    };
+    for (const auto& row : rows) {
+        UseCodePage(row.codePage);
+        term.input.clear(), term.caret = 0;
+        for (int i = 0; i < 400; ++i) TypeCharacter(FromLocale(row.character)[0]);
+        EXPECT_EQ(term.input.size(), row.taken) << row.codePage << " " << row.character;
+    }
+    UseCodePage(DEFAULT_CODE_PAGE);
+}
 
 // Each row: the state of the connection, the local address, and the status line.
 using S = std::tuple<ControlState, std::string, std::string>;
@@ -107,7 +173,7 @@ class TermStatusLine : public ::testing::TestWithParam<S> {};
 TEST_P(TermStatusLine, Says) {
     const ConnectionSummary connection = {std::get<0>(GetParam()), "buildpc", "An\x1bna",
                                           std::get<1>(GetParam()).c_str()};
-    EXPECT_EQ(StatusLine(connection), std::get<2>(GetParam()));
+    EXPECT_EQ(Utf8(StatusLine(connection)), std::get<2>(GetParam()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
@@ -135,6 +201,7 @@ using R = std::tuple<bool, std::string, std::string, std::string>;
 class TermSendRefusal : public ::testing::TestWithParam<R> {};
 
 TEST_P(TermSendRefusal, Limits) {
+    ASSERT_TRUE(IN_UTF8);
     Arguments arguments;
     std::tie(arguments.popup, arguments.nick, std::ignore, std::ignore) = GetParam();
     arguments.nickGiven = !arguments.nick.empty();
@@ -156,7 +223,19 @@ INSTANTIATE_TEST_SUITE_P(
                       R{true, "", A300 + "\n" + std::string(199, 'a'), "the popup message is 501 characters; it takes at most 500"},
                       R{true, "", "page\f\nnext", "the popup message holds a form feed before a line break, which ends a message"},
                       R{false, std::string(29, 'n'), "hi", ""},
-                      R{false, std::string(30, 'n'), "hi", "the nickname is 30 characters; it takes at most 29"}));
+                      R{false, std::string(30, 'n'), "hi", "the nickname is 30 characters; it takes at most 29"},
+                      R{false, Repeated("ö", 29), Repeated("é", 300), ""},
+                      R{false, "", Repeated("é", 301), "the chat line is 301 characters; it takes at most 300"},
+                      R{false, Repeated("ö", 30), "hi", "the nickname is 30 characters; it takes at most 29"}));
+
+// Where a character takes two bytes of the code page, the refusal says so.
+TEST(TermSendRefusal, CountsTheWire) {
+    UseCodePage(932);
+    EXPECT_EQ(SendTextRefusal(Arguments(), Repeated("日", 151)),
+              "the chat line is 151 characters, 302 on the wire, it takes at most 300");
+    EXPECT_EQ(SendTextRefusal(Arguments(), Repeated("日", 150)), "");
+    UseCodePage(DEFAULT_CODE_PAGE);
+}
 
 // The words the terminal types for its menu items, and what follows them.
 TEST(TermWords, MapToCommands) {
