@@ -22,7 +22,8 @@ const char* const USAGE_TEXT =
     "  --version   show the version\n"
     "\n"
     "Type /help in the program for its commands. Settings: $XDG_CONFIG_HOME/norrik/settings.ini\n"
-    "(~/.config/norrik/settings.ini). Exit status of send: 0 delivered, 1 not.\n";
+    "(~/.config/norrik/settings.ini). Exit status of send: 0 delivered, 1 not,\n"
+    "2 nothing to send or a command line not understood.\n";
 
 namespace {
 
@@ -59,6 +60,7 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
             if (at + 1 >= arguments.size()) return Refuse(option + " needs a value");
             const std::string& value = arguments[++at];
             if (option == "--nick") {
+                if (value.empty()) return Refuse("--nick needs a name");
                 parsed.nickGiven = true;
                 parsed.nick = value;
             } else if (!ParseSeconds(value, &parsed.timeout)) {
@@ -70,6 +72,9 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
     }
     if (at >= arguments.size()) return Refuse("send needs a HOST");
     parsed.host = arguments[at++];
+    // "--" after HOST too ends the options, so that a script may always
+    // put it before a text of its own.
+    if (at < arguments.size() && arguments[at] == "--") ++at;
     parsed.textGiven = at < arguments.size();
     for (const size_t first = at; at < arguments.size(); ++at) {
         if (at > first) parsed.text += ' ';

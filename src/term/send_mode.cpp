@@ -1,5 +1,9 @@
 #include "term/send_mode.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -15,9 +19,8 @@
 
 namespace {
 
-// After the quit message the peer is given this long to close its end, so
-// that the connection ends the way a copy of the program ends it.
-constexpr int PEER_CLOSE_WAIT_MS = 2000;
+// More than any message takes: enough to say how much too long a text is.
+constexpr size_t MOST_READ_FROM_INPUT = 1 << 20;
 
 using Clock = std::chrono::steady_clock;
 
@@ -88,7 +91,6 @@ std::string SendTextRefusal(const Arguments& arguments, const std::string& text)
     if (text.find('\0') != std::string::npos) return "the text holds a zero byte, which no message can carry";
     const std::wstring wide = FromLocale(text);
     if (arguments.popup) {
-        if (text.empty()) return "a popup message cannot be empty";
         const std::wstring popup = FromLocale(PopupText(text));
         // The terminator inside the text would end the message there, and
         // the peer would take the rest for a message of its own.
@@ -134,9 +136,22 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
         return 1;
     }
 
-    // The greeting went out on connect; each message is handed over whole
-    // before the next, as the engine takes one at a time.
+    // Our greeting went out on connect; each message is handed over whole
+    // before the next, as the engine takes one at a time. The text waits
+    // for the peer's greeting: a Norrik that already has a peer leaves the
+    // connection unaccepted in its backlog, and would show the text long
+    // after, out of any context; a program that is no Norrik never greets.
     HandOver outcome = HandOverMessage(deadline);
+    if (outcome == HandOver::Done) {
+        const bool greeted = RunUntil(
+            [] { return !Connected() || CurrentConnection().state == ControlState::ClientGreeted; }, deadline);
+        if (!greeted) {
+            ShutdownNetwork();
+            *failure = peer + " did not answer: busy, or not Norrik";
+            return 1;
+        }
+        outcome = Connected() ? HandOver::Done : HandOver::PeerClosed;
+    }
     if (outcome == HandOver::Done) {
         if (arguments.popup) {
             SendControl(CTRL_POPUP, wire.c_str());
@@ -153,8 +168,9 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
         *failure = peer + " closed the connection before the message was delivered";
         return 1;
     }
+    const std::string seconds = std::to_string(arguments.timeout) + " s";
     if (outcome == HandOver::TimedOut) {
-        *failure = peer + " did not take the message within " + std::to_string(arguments.timeout) + " s";
+        *failure = peer + " did not take the message within " + seconds;
         ShutdownNetwork();
         return 1;
     }
@@ -162,14 +178,55 @@ int RunSend(const Arguments& arguments, const std::string& text, std::string* fa
     // own, and then ours closes without discarding anything it sent. A peer
     // that closed with our bytes unread has reset the connection, before our
     // end is shut (which then fails) or after: the message did not reach it.
+    // One that never closes may never have read them.
     const bool shut = FinishSending();
-    const Clock::time_point closeWait = Clock::now() + std::chrono::milliseconds(PEER_CLOSE_WAIT_MS);
-    RunUntil([&] { return !Connected(); }, closeWait < deadline ? closeWait : deadline);
-    const bool reset = !shut || (!Connected() && LastCloseErrno() != 0);
+    const bool closed = RunUntil([&] { return !Connected(); }, deadline);
+    const bool reset = !shut || (closed && LastCloseErrno() != 0);
     ShutdownNetwork();
     if (reset) {
         *failure = peer + " closed the connection before the message was delivered";
         return 1;
     }
+    if (!closed) {
+        *failure = peer + " did not close the connection within " + seconds + ": delivery not confirmed";
+        return 1;
+    }
     return 0;
+}
+
+bool ReadInput(int input, std::string* text, std::string* failure) {
+    char block[4096];
+    while (text->size() < MOST_READ_FROM_INPUT) {
+        const ssize_t count = read(input, block, sizeof block);
+        if (count > 0) {
+            text->append(block, static_cast<size_t>(count));
+        } else if (count == 0) {
+            break;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Input that does not block: wait until it has more, or ends.
+            pollfd ready = {input, POLLIN, 0};
+            poll(&ready, 1, -1);
+        } else if (errno != EINTR) {
+            *failure = std::string("cannot read standard input: ") + std::strerror(errno);
+            return false;
+        }
+    }
+    // The line end that ends what echo or a here-document gives.
+    if (!text->empty() && text->back() == '\n') text->pop_back();
+    if (!text->empty() && text->back() == '\r') text->pop_back();
+    return true;
+}
+
+int SendCommand(const Arguments& arguments, int input, std::string* failure) {
+    std::string text = arguments.text;
+    if (!arguments.textGiven && !ReadInput(input, &text, failure)) return 1;
+    if (text.empty()) return *failure = "nothing to send", 2;
+    // A settings file that cannot be written does not stop a send, and the
+    // send's one line on standard error stays its outcome's. Its code page
+    // is what the limits count in.
+    LoadCurrentSettings();
+    UseCodePage(static_cast<uint32_t>(CurrentSettings().CodePage));
+    *failure = SendTextRefusal(arguments, text);
+    if (!failure->empty()) return 1;
+    return RunSend(arguments, text, failure);
 }

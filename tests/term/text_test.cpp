@@ -50,7 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                       A{{"send", "--timeout", "86401", "pc"}, "refused: --timeout takes whole seconds from 1 to 86400, not 86401"},
                       A{{"send", "--nick"}, "refused: --nick needs a value"}, A{{"send", "--popup"}, "refused: send needs a HOST"},
                       A{{"send", "--bogus", "pc"}, "refused: unknown option --bogus"},
-                      A{{"send", "--", "-pc", "-x"}, "send host=-pc text=-x"}));
+                      A{{"send", "--", "-pc", "-x"}, "send host=-pc text=-x"},
+                      A{{"send", "pc", "--", "-x", "--"}, "send host=pc text=-x --"},
+                      A{{"send", "--nick", "", "pc"}, "refused: --nick needs a name"}));
 
 // The terminal runs in its user's locale; these tests in one of UTF-8.
 const bool IN_UTF8 = std::setlocale(LC_ALL, "C.UTF-8") != nullptr;
@@ -211,12 +213,11 @@ TEST_P(TermSendRefusal, Limits) {
 const std::string A300(300, 'a'), A301(301, 'a'), A500(500, 'a'), A501(501, 'a');
 INSTANTIATE_TEST_SUITE_P(
     Rows, TermSendRefusal,
-    ::testing::Values(R{false, "", A300, ""}, R{false, "", "", ""}, R{true, "", A500, ""}, R{true, "", "a\r\nb", ""},
+    ::testing::Values(R{false, "", A300, ""}, R{true, "", A500, ""}, R{true, "", "a\r\nb", ""},
                       R{false, "", A301, "the chat line is 301 characters; it takes at most 300"},
                       R{false, "", "a\nb", "a chat line cannot hold a line break"},
                       R{false, "", "a\rb", "a chat line cannot hold a line break"},
                       R{false, "", std::string("a\0b", 3), "the text holds a zero byte, which no message can carry"},
-                      R{true, "", "", "a popup message cannot be empty"},
                       R{true, "", A501, "the popup message is 501 characters; it takes at most 500"},
                       R{true, "", A300 + "\r\n" + std::string(198, 'a'), ""},
                       R{true, "", A300 + "\n" + std::string(198, 'a'), ""},
