@@ -96,8 +96,9 @@ struct EventLoopTables {
 struct SettingsFileState {
     std::vector<std::string> lines;
     bool openForWriting = false;
-    // A file that is there but cannot be read is never written over: what
-    // it holds is the user's, and would be lost.
+    // A file that is there but cannot be read, or is too large to be read
+    // whole, is never written over: what it holds is the user's, and would
+    // be lost.
     bool unreadable = false;
     std::string filePath;
     bool filePathSet = false;
