@@ -5,13 +5,14 @@
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
 #include "term/code_page.h"
+#include "term/socket_errors.h"
 
 bool HistoryPaneExists() { return true; }
 
 size_t HistoryPaneTextLength() { return term.history.size(); }
 
 void HistoryPaneAppend(const char* text) {
-    term.history += text;
+    term.history += InOwnWords(text);
     term.changed = true;
 }
 

@@ -252,7 +252,7 @@ void RunEventLoopOnce(int timeoutMs) {
 
 int StartWinSock(uint16_t, WinSockInfo* info) {
     info->version = 0x0101;
-    CopyText(info->description, "POSIX loop.sockets");
+    CopyText(info->description, "POSIX sockets");
     CopyText(info->systemStatus, "Running");
     return 0;
 }

@@ -68,7 +68,9 @@ def main():
     tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", "80", "-y", "24",
          "env HOME=%s TERM=xterm-256color LC_ALL=C.UTF-8 %s --server" % (home, NORRIK))
     try:
-        wait_for("***Your IP number is: ")
+        # The platform's own words: no WinSock.
+        shown = wait_for("***Your IP number is: ")
+        assert "Using POSIX sockets" in shown and "WinSock" not in shown, shown
         peer = socket.create_connection(("127.0.0.1", 6374), timeout=WAIT)
         peer.settimeout(0.2)
         assert read(peer, 20) == message(0x20, b"Tux"), "the greeting"

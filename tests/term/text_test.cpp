@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "term/history_lines.h"
 #include "term/input_editor.h"
+#include "term/socket_errors.h"
 #include "net/connection_state.h"
 #include "seams/front_end_commands.h"
 
@@ -236,6 +237,25 @@ TEST(TermSendRefusal, CountsTheWire) {
               "the chat line is 151 characters, 302 on the wire, it takes at most 300");
     EXPECT_EQ(SendTextRefusal(Arguments(), Repeated("日", 150)), "");
     UseCodePage(DEFAULT_CODE_PAGE);
+}
+
+// The core's lines about WinSock, in the terminal's own words.
+TEST(TermOwnWords, ForTheCoresSocketLines) {
+    const char* const rows[][2] = {
+        {"Trying to initialize WinSock 1.1...\r\n", ""},
+        {"Confirming that WinSock supports 1.1\r\n", ""},
+        {"WinSock 1.1 started successfully\r\n", ""},
+        {"POSIX sockets  Running\r\n", "Using POSIX sockets\r\n"},
+        {"***Last error number is: 10061", "***Connection refused"},
+        {"***Last error number is: 10051", "***Network is unreachable"},
+        {"***Last error number is: 10054", "***Connection reset by peer"},
+        {"***Last error number is: 10098", "***Address already in use"},
+        {"***Last error number is: 11001", "***Name or service not known"},
+        {"***Last error number is: ", "***Last error number is: "},
+        {"***Last error number is: 1x", "***Last error number is: 1x"},
+        {"<Anna> ***Last error number is: 10061\r\n", "<Anna> ***Last error number is: 10061\r\n"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(InOwnWords(row[0]), row[1]) << row[0];
 }
 
 // The words the terminal types for its menu items, and what follows them.
