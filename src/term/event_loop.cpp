@@ -37,11 +37,16 @@ struct LookupEntry {
 EventLoopTables& loop = term.loop;
 
 // Look-ups that have answered, filled by their threads: apart from the
-// record, which only this thread touches.
-struct {
+// record, which only this thread touches. Never destroyed, and with its own
+// copy of the pipe's end: a look-up still running when the program ends
+// (norrik send that timed out during it) answers into it while the
+// program's records are being destroyed.
+struct Answered {
     std::mutex mutex;
     std::vector<std::shared_ptr<LookupJob>> jobs;
-} answered;
+    int wakeEnd = -1;
+};
+Answered& answered = *new Answered;
 
 
 void EnsureWakePipe() {
@@ -51,6 +56,8 @@ void EnsureWakePipe() {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
+    std::lock_guard<std::mutex> lock(answered.mutex);
+    answered.wakeEnd = loop.wakePipe[1];
 }
 
 bool Fail(int errnoValue) {
@@ -95,11 +102,11 @@ void LookUp(std::shared_ptr<LookupJob> job) {
         job->address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
     }
     if (result) freeaddrinfo(result);
-    {
-        std::lock_guard<std::mutex> lock(answered.mutex);
-        answered.jobs.push_back(job);
-    }
-    WakeEventLoop();
+    std::lock_guard<std::mutex> lock(answered.mutex);
+    answered.jobs.push_back(job);
+    const char byte = 1;
+    ssize_t written = answered.wakeEnd < 0 ? 0 : write(answered.wakeEnd, &byte, 1);
+    (void)written;  // a full pipe wakes the loop as well
 }
 
 void TakeAnsweredLookups() {

@@ -1,6 +1,7 @@
 #include "term/screen.h"
 
 #include <curses.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -297,7 +298,17 @@ void KeyForInputLine(const Key& key) {
     }
 }
 
+// Standard input hung up or broke: the terminal went away without a
+// SIGHUP (a multiplexer's pane, a closed pseudo-terminal), and would report
+// so at every wait, for good.
+bool InputGone() {
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    return poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void OnKeys() {
+    // Leave as on SIGHUP, once the keys that came before are handled.
+    if (InputGone()) Leave();
     for (Key key; ReadKey(&key);) {
         term.changed = true;
         if (key.Is(KEY_CTRL_C)) {

@@ -106,6 +106,11 @@ struct SettingsFileState {
     std::string problem;
 };
 
+struct BellRecord {
+    bool rung = false;
+    uint32_t lastAt = 0;  // milliseconds
+};
+
 // The converters between the wire's code page and wide characters
 // (code_page.cpp), opened when first needed; closed with the record.
 struct CodePageConverters {
@@ -140,8 +145,9 @@ struct TermState {
     std::vector<ReceivedPopupBox> popups;
     Focus focus = Focus::InputLine;
     ComposeBox compose;
-    // Bells asked for and not rung yet.
+    // Bells asked for and not rung yet, and when the last was asked for.
     int bells = 0;
+    BellRecord bell;
     // A message arrived while the terminal had no focus, and whether the
     // title shows it yet.
     bool titleMarked = false;

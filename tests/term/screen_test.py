@@ -3,6 +3,8 @@
 of the test's own on 127.0.0.1: what the screen shows and what goes on the
 wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
 import os
+import pty
+import select
 import socket
 import subprocess
 import sys
@@ -55,6 +57,30 @@ def read(peer, count):
             break
         data += block
     return data
+
+
+def leaves_when_the_terminal_goes(home):
+    """A terminal that goes away without a SIGHUP (the program's session has
+    no controlling terminal): standard input hangs up, and the program
+    leaves rather than spin on it."""
+    master, slave = pty.openpty()
+    program = subprocess.Popen([NORRIK], stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+                               env=dict(UTF8, HOME=home, TERM="xterm"))
+    os.close(slave)
+    shown, end = b"", time.time() + WAIT
+    while b"idle" not in shown and time.time() < end:
+        if select.select([master], [], [], 0.1)[0]:
+            shown += os.read(master, 4096)
+    os.close(master)
+    end, pid = time.time() + WAIT, 0
+    while pid == 0 and time.time() < end:
+        time.sleep(0.05)
+        pid, _, usage = os.wait4(program.pid, os.WNOHANG)
+    if pid == 0:
+        program.kill()
+        program.wait()
+        raise AssertionError("still running after its terminal went away")
+    assert usage.ru_utime + usage.ru_stime < 1.0, "it spun: %.2f s of CPU" % (usage.ru_utime + usage.ru_stime)
 
 
 def main():
@@ -141,6 +167,7 @@ def main():
         assert read(peer, 1) == b"", "the close"
     finally:
         tmux("kill-server")
+    leaves_when_the_terminal_goes(home)
     print("screen test passed")
     return 0
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "settings/settings.h"
+#include "term/alerts.h"
 #include "term/arguments.h"
 #include "term/code_page.h"
 #include "term/send_mode.h"
@@ -256,6 +257,16 @@ TEST(TermOwnWords, ForTheCoresSocketLines) {
         {"<Anna> ***Last error number is: 10061\r\n", "<Anna> ***Last error number is: 10061\r\n"},
     };
     for (const auto& row : rows) EXPECT_EQ(InOwnWords(row[0]), row[1]) << row[0];
+}
+
+// The bell rings at most once a second, whatever asks for it; the first at
+// once, at any time.
+TEST(TermBell, RingsAtMostOnceASecond) {
+    BellRecord bell;
+    const struct { uint32_t now; bool rings; } rows[] = {
+        {0, true}, {30, false}, {999, false}, {1000, true}, {1500, false}, {2001, true}, {5, true},
+    };
+    for (const auto& row : rows) EXPECT_EQ(BellDue(row.now, bell), row.rings) << row.now;
 }
 
 // The words the terminal types for its menu items, and what follows them.
