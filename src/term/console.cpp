@@ -5,6 +5,7 @@
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
 #include "term/code_page.h"
+#include "term/history_view.h"
 #include "term/socket_errors.h"
 
 bool HistoryPaneExists() { return true; }
@@ -12,17 +13,21 @@ bool HistoryPaneExists() { return true; }
 size_t HistoryPaneTextLength() { return term.history.size(); }
 
 void HistoryPaneAppend(const char* text) {
-    term.history += InOwnWords(text);
+    const std::string shown = InOwnWords(text);
+    term.history += shown;
+    ViewAppended(term.view, shown);
     term.changed = true;
 }
 
 void HistoryPaneDropOldest(size_t count) {
     term.history.erase(0, count);
+    ViewDropped(term.view, count);
     term.changed = true;
 }
 
 void HistoryPaneClear() {
     term.history.clear();
+    ViewCleared(term.view);
     term.changed = true;
 }
 

@@ -21,6 +21,7 @@
 #include "term/code_page.h"
 #include "term/event_loop.h"
 #include "term/history_lines.h"
+#include "term/history_view.h"
 #include "term/input_editor.h"
 #include "term/settings_file.h"
 #include "term/status_line.h"
@@ -77,6 +78,9 @@ int TextColumns(const std::wstring& text) {
     return columns;
 }
 
+// The history lies between the status line and the input line.
+int HistoryHeight() { return std::max(0, LINES - 2); }
+
 // A framed box in the middle of the screen, shifted by offset rows and
 // columns so that stacked boxes show their edges.
 void DrawBox(int offset, const std::wstring& caption, const std::wstring& text, const std::string& keys) {
@@ -125,19 +129,13 @@ void Draw() {
     attron(A_REVERSE);
     mvhline(0, 0, ' ', COLS);
     DrawText(0, 1, Wide("Norrik " NORRIK_VERSION_TEXT " | ") + StatusLine(CurrentConnection()), COLS - 2);
-    const std::string note = StatusNote(term.popups.size(), term.focus);
+    const std::string note = StatusNote(term.popups.size(), term.focus, term.view);
     if (!note.empty()) DrawText(0, std::max(1, COLS - 1 - static_cast<int>(note.size())), Wide(note), COLS - 2);
     attroff(A_REVERSE);
 
-    const int historyHeight = std::max(0, LINES - 2);
-    const std::vector<std::wstring> rows = HistoryRows(term.history, COLS);
-    const int total = static_cast<int>(rows.size());
-    term.scrollBack = std::max(0, std::min(term.scrollBack, total - historyHeight));
-    const int first = std::max(0, total - historyHeight - term.scrollBack);
-    for (int row = 0; row < historyHeight && first + row < total; ++row) {
-        DrawText(1 + row, 0, rows[static_cast<size_t>(first + row)], COLS);
-    }
-    if (term.scrollBack > 0) {
+    const std::vector<std::wstring> rows = ShownRows(term.history, term.view, COLS, HistoryHeight());
+    for (size_t row = 0; row < rows.size(); ++row) DrawText(1 + static_cast<int>(row), 0, rows[row], COLS);
+    if (!term.view.atEnd) {
         attron(A_REVERSE);
         DrawText(1, std::max(0, COLS - 12), L" PgDn: newer ", 12);
         attroff(A_REVERSE);
@@ -273,7 +271,7 @@ void KeyForPopup(const Key& key) {
 
 void KeyForInputLine(const Key& key) {
     if (IsEnter(key)) {
-        term.scrollBack = 0;
+        ViewCleared(term.view);
         EnterInputLine();
     } else if (IsBackspace(key)) {
         EditInputLine(EditKey::Backspace);
@@ -292,8 +290,8 @@ void KeyForInputLine(const Key& key) {
     case KEY_DC: EditInputLine(EditKey::Delete); break;
     case KEY_UP: EditInputLine(EditKey::Up); break;
     case KEY_DOWN: EditInputLine(EditKey::Down); break;
-    case KEY_PPAGE: term.scrollBack += std::max(1, LINES - 3); break;
-    case KEY_NPAGE: term.scrollBack = std::max(0, term.scrollBack - std::max(1, LINES - 3)); break;
+    case KEY_PPAGE: ScrollHistory(term.history, term.view, -std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
+    case KEY_NPAGE: ScrollHistory(term.history, term.view, std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
     default: break;
     }
 }

@@ -106,6 +106,15 @@ struct SettingsFileState {
     std::string problem;
 };
 
+// Following the end, or scrolled back to the row topRow of the line that
+// starts at top in the history, while newLines arrived below.
+struct HistoryView {
+    bool atEnd = true;
+    size_t top = 0;
+    int topRow = 0;
+    size_t newLines = 0;
+};
+
 struct BellRecord {
     bool rung = false;
     uint32_t lastAt = 0;  // milliseconds
@@ -152,8 +161,8 @@ struct TermState {
     // title shows it yet.
     bool titleMarked = false;
     bool titleMarkedShown = false;
-    // Rows of history scrolled back from the newest.
-    int scrollBack = 0;
+    // Which part of the history the screen shows (history_view.h).
+    HistoryView view;
     // Something changed since the screen was last drawn.
     bool changed = true;
 

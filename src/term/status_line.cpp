@@ -23,8 +23,13 @@ std::wstring StatusLine(const ConnectionSummary& connection) {
     return L"";
 }
 
-std::string StatusNote(size_t popupsOpen, Focus focus) {
-    if (popupsOpen == 0) return "";
-    if (focus == Focus::Popups) return "Tab: back to typing";
-    return "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
+std::string StatusNote(size_t popupsOpen, Focus focus, const HistoryView& view) {
+    std::string note;
+    if (!view.atEnd && view.newLines > 0) note = std::to_string(view.newLines) + " new";
+    if (popupsOpen > 0) {
+        note += note.empty() ? "" : "  ";
+        note += focus == Focus::Popups ? std::string("Tab: back to typing")
+                                       : "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
+    }
+    return note;
 }

@@ -152,6 +152,18 @@ def main():
         wait_for("<Anna> wörld €")
         wait_for("<Tux> hello there")
 
+        # Scrolled back, arriving lines do not move the view; the status
+        # line counts them until PgDn comes back to the end.
+        peer.sendall(b"".join(message(0, b"filler %d" % i) for i in range(30)))
+        wait_for("<Anna> filler 29")
+        tmux("send-keys", "-t", "t", "PPage")
+        before = wait_for("PgDn: newer").splitlines()[1:-1]
+        peer.sendall(message(0, b"while you read"))
+        shown = wait_for("1 new").splitlines()
+        assert shown[1:-1] == before, shown
+        tmux("send-keys", "-t", "t", "NPage", "NPage")
+        wait_for("<Anna> while you read")
+
         # Smaller: laid out again, the status on top, the input line at the
         # bottom, the newest line just above it; Up recalls the last line
         # typed, as it was typed.
@@ -160,7 +172,7 @@ def main():
         lines = wait_for("> héllo 日 on the input line",
                          lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
-        assert lines[8] == "<Anna> wörld €" and lines[9].startswith("> héllo 日"), lines
+        assert lines[8] == "<Anna> while you read" and lines[9].startswith("> héllo 日"), lines
 
         tmux("send-keys", "-t", "t", "C-c")
         assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"

@@ -3,6 +3,8 @@
 // refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <string>
 #include <tuple>
@@ -17,6 +19,7 @@
 #include "term/state.h"
 #include "common/text.h"
 #include "term/history_lines.h"
+#include "term/history_view.h"
 #include "term/input_editor.h"
 #include "term/socket_errors.h"
 #include "net/connection_state.h"
@@ -191,13 +194,92 @@ INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
                                            S{ControlState::ServingPeer, "", "a peer connected"},
                                            S{ControlState::ServingGreeted, "", "connected to An?na"}));
 
-// The right end of the status line: the popups open, and where the keys are.
-TEST(TermStatusNote, NamesTheKeyToThePopups) {
-    const struct { size_t open; Focus focus; const char* note; } rows[] = {
-        {0, Focus::InputLine, ""}, {1, Focus::InputLine, "Tab: 1 popup"}, {3, Focus::InputLine, "Tab: 3 popups"},
-        {2, Focus::Popups, "Tab: back to typing"},
+// The right end of the status line: the lines that arrived below a history
+// scrolled back, the popups open, and where the keys are.
+TEST(TermStatusNote, NamesNewLinesAndTheKeyToThePopups) {
+    const HistoryView atEnd, back = {false, 0, 0, 0}, newBelow = {false, 0, 0, 3};
+    const struct { size_t open; Focus focus; HistoryView view; const char* note; } rows[] = {
+        {0, Focus::InputLine, atEnd, ""}, {1, Focus::InputLine, atEnd, "Tab: 1 popup"},
+        {3, Focus::InputLine, atEnd, "Tab: 3 popups"}, {2, Focus::Popups, atEnd, "Tab: back to typing"},
+        {0, Focus::InputLine, back, ""}, {0, Focus::InputLine, newBelow, "3 new"},
+        {2, Focus::InputLine, newBelow, "3 new  Tab: 2 popups"},
     };
-    for (const auto& row : rows) EXPECT_EQ(StatusNote(row.open, row.focus), row.note) << row.open;
+    for (const auto& row : rows) EXPECT_EQ(StatusNote(row.open, row.focus, row.view), row.note) << row.note;
+}
+
+// A history of lines of many lengths, wide characters among them, in UTF-8
+// on the wire.
+std::string History(size_t lines) {
+    std::string history;
+    for (size_t i = 0; i < lines; ++i) history += "line " + std::to_string(i) + " " + Repeated("x日", i % 23) + "\r\n";
+    return history;
+}
+
+// The screen shows the rows the whole history wrapped would show, at every
+// width and height, at the end and scrolled anywhere; back at the end it
+// follows the end again.
+TEST(TermHistoryView, ShowsWhatTheWholeHistoryWrappedShows) {
+    ASSERT_TRUE(IN_UTF8);
+    UseCodePage(65001);
+    const std::string history = History(60);
+    for (int width : {2, 7, 80}) {
+        for (int height : {1, 5, 22}) {
+            const std::vector<std::wstring> all = HistoryRows(history, width);
+            const int last = static_cast<int>(all.size()) - height;
+            HistoryView view;
+            int first = last;
+            for (int step : {-1, -height, -3, 2, -1000, 1, height, 7, 1000, -2}) {
+                ScrollHistory(history, view, step, width, height);
+                first = std::max(0, std::min(last, first + step));
+                const auto from = all.begin() + first;
+                EXPECT_EQ(ShownRows(history, view, width, height), std::vector<std::wstring>(from, from + height))
+                    << width << "x" << height << " after " << step;
+                EXPECT_EQ(view.atEnd, first == last) << width << "x" << height << " after " << step;
+            }
+        }
+    }
+    UseCodePage(DEFAULT_CODE_PAGE);
+}
+
+// Scrolled back, arriving lines do not move the view, and are counted; the
+// oldest lines dropped do not move it either.
+TEST(TermHistoryView, StaysWhileLinesArriveAndGo) {
+    std::string history = History(40);
+    HistoryView view;
+    ScrollHistory(history, view, -5, 80, 10);
+    const std::vector<std::wstring> shown = ShownRows(history, view, 80, 10);
+    for (const std::string line : {"<Anna> one\r\n", "<Anna> two\r\n"}) {
+        history += line;
+        ViewAppended(view, line);
+    }
+    EXPECT_EQ(ShownRows(history, view, 80, 10), shown);
+    EXPECT_EQ(view.newLines, 2u);
+    const size_t oldest = history.find('\n') + 1;
+    history.erase(0, oldest);
+    ViewDropped(view, oldest);
+    EXPECT_EQ(ShownRows(history, view, 80, 10), shown);
+    ScrollHistory(history, view, 1000, 80, 10);
+    EXPECT_TRUE(view.atEnd && view.newLines == 0);
+}
+
+// A frame costs the same at any length of the history: only what is shown
+// is wrapped, even 2 columns wide.
+TEST(TermHistoryView, AFrameCostsTheSameAtAnyLength) {
+    using Clock = std::chrono::steady_clock;
+    auto fastest = [](const std::string& history) {
+        auto best = std::chrono::microseconds::max();
+        for (int i = 0; i < 5; ++i) {
+            HistoryView view;
+            const auto start = Clock::now();
+            ShownRows(history, view, 2, 22);
+            best = std::min(best, std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start));
+        }
+        return best;
+    };
+    std::string full = History(30);
+    while (full.size() < 1000000) full += full;
+    const auto small = fastest(History(30)), large = fastest(full);
+    EXPECT_LT(large.count(), small.count() * 20 + 100) << "microseconds a frame of " << full.size() << " characters";
 }
 
 // Each row: a popup or not, the nickname given, the text, and the refusal.
