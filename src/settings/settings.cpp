@@ -12,6 +12,16 @@ ChatSettings chatSettings;
 
 const char* const SETTINGS_KEY = "Software\\Velmora\\Norrik";
 
+namespace {
+
+bool terminalSettingsIncluded = false;
+
+bool Stored(const Setting& setting) { return !setting.terminalOnly || terminalSettingsIncluded; }
+
+}  // namespace
+
+void IncludeTerminalSettings() { terminalSettingsIncluded = true; }
+
 void SetDefaultSettings(ChatSettings& settings) {
     std::memset(&settings, 0, sizeof settings);
     for (const Setting& setting : SETTINGS) {
@@ -58,6 +68,7 @@ void LoadSettings(ChatSettings& settings) {
     SetDefaultSettings(settings);
     if (opened == RegistryOpenResult::OpenedExisting) {
         for (const Setting& setting : SETTINGS) {
+            if (!Stored(setting)) continue;
             if (setting.type == SettingType::String) {
                 ReadString(key, setting, settings);
             } else {
@@ -76,6 +87,7 @@ bool SaveSettings(const ChatSettings& settings) {
         return false;
     }
     for (const Setting& setting : SETTINGS) {
+        if (!Stored(setting)) continue;
         if (setting.type == SettingType::String) {
             RegistryWriteString(key, setting.name, setting.textValue(settings));
         } else {

@@ -14,6 +14,10 @@ constexpr size_t SOUND_PATH_READ_SIZE = 150;    // 149 characters and the zero
 constexpr size_t QUIT_MESSAGE_FIELD_SIZE = 102;
 constexpr size_t QUIT_MESSAGE_READ_SIZE = 100;  // 99 characters and the zero
 
+// The terminal's code page for text on the wire: Windows-1252, what the
+// Windows program sends on a Western system.
+constexpr int32_t DEFAULT_CODE_PAGE = 1252;
+
 // Field names follow the registry values that hold them. A new setting is
 // a field here and a row in SETTINGS.
 struct ChatSettings {
@@ -28,6 +32,8 @@ struct ChatSettings {
     int32_t AlwaysOnTop;
     char SoundPath[SOUND_PATH_FIELD_SIZE];
     char QuitMessage[QUIT_MESSAGE_FIELD_SIZE];
+    // The terminal's own; never in the registry.
+    int32_t CodePage;
 };
 
 extern ChatSettings chatSettings;
@@ -39,6 +45,11 @@ void SetDefaultSettings(ChatSettings& settings);
 // Defaults, overwritten by what the key holds when it already existed, then
 // written back whole so the key always holds every value.
 void LoadSettings(ChatSettings& settings);
+
+// The terminal program keeps settings of its own beside the shared ones,
+// which the Windows program neither reads nor writes. It calls this once,
+// before it loads them; from then on loading and saving include them.
+void IncludeTerminalSettings();
 
 // Writes every value, in the table's order. False (after the user has been
 // told) when the key cannot be opened for writing; nothing is written then.

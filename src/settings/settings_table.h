@@ -25,6 +25,7 @@ struct Setting {
     const char* textDefault;  // a string's default
     int32_t numberDefault;    // a DWORD's default
     int control;              // its field on the Options page (IDC_*), or NOT_ON_PAGE
+    bool terminalOnly;        // stored by the terminal program only (IncludeTerminalSettings)
 };
 
 namespace settings_rows {
@@ -38,11 +39,15 @@ template <auto Field, size_t ReadSize>
 constexpr Setting Text(const char* name, const char* byDefault, int control) {
     static_assert(ReadSize <= sizeof(std::declval<ChatSettings&>().*Field), "a read fits its field");
     return {name, SettingType::String, &FieldOfText<Field>, &ValueOfText<Field>, nullptr,
-            ReadSize, byDefault, 0, control};
+            ReadSize, byDefault, 0, control, false};
 }
 
 constexpr Setting Dword(const char* name, int32_t ChatSettings::*field, int32_t byDefault, int control) {
-    return {name, SettingType::Dword, nullptr, nullptr, field, 0, nullptr, byDefault, control};
+    return {name, SettingType::Dword, nullptr, nullptr, field, 0, nullptr, byDefault, control, false};
+}
+
+constexpr Setting TerminalDword(const char* name, int32_t ChatSettings::*field, int32_t byDefault) {
+    return {name, SettingType::Dword, nullptr, nullptr, field, 0, nullptr, byDefault, NOT_ON_PAGE, true};
 }
 
 }  // namespace settings_rows
@@ -61,4 +66,5 @@ inline constexpr Setting SETTINGS[] = {
     settings_rows::Text<&ChatSettings::SoundPath, SOUND_PATH_READ_SIZE>("SoundPath", "beep.wav", IDC_SOUNDPATH),
     settings_rows::Text<&ChatSettings::QuitMessage, QUIT_MESSAGE_READ_SIZE>("QuitMessage", "Leaving",
                                                                             IDC_QUITMESSAGE),
+    settings_rows::TerminalDword("CodePage", &ChatSettings::CodePage, DEFAULT_CODE_PAGE),
 };

@@ -24,7 +24,8 @@ const char* const USAGE_TEXT =
     "  --version   show the version\n"
     "\n"
     "Type /help in the program for its commands. Settings: $XDG_CONFIG_HOME/norrik/settings.ini\n"
-    "(~/.config/norrik/settings.ini). Exit status of send: 0 delivered, 1 not.\n";
+    "(~/.config/norrik/settings.ini). Exit status of send: 0 delivered, 1 not,\n"
+    "2 nothing to send or a command line not understood.\n";
 
 namespace {
 
@@ -61,6 +62,7 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
             if (at + 1 >= arguments.size()) return Refuse(option + " needs a value");
             const std::string& value = arguments[++at];
             if (option == "--nick") {
+                if (value.empty()) return Refuse("--nick needs a name");
                 parsed.nickGiven = true;
                 parsed.nick = value;
             } else if (!ParseSeconds(value, &parsed.timeout)) {
@@ -78,6 +80,9 @@ Arguments ParseSend(const std::vector<std::string>& arguments) {
         return Refuse("the host name is " + std::to_string(parsed.host.size()) + " characters; it takes at most " +
                       std::to_string(CONNECT_HOST_SIZE - 1));
     }
+    // "--" after HOST too ends the options, so that a script may always
+    // put it before a text of its own.
+    if (at < arguments.size() && arguments[at] == "--") ++at;
     parsed.textGiven = at < arguments.size();
     for (const size_t first = at; at < arguments.size(); ++at) {
         if (at > first) parsed.text += ' ';

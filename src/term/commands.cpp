@@ -50,7 +50,7 @@ Command FrontEndCommandFor(const char* line, const char** argument) {
 bool AskForHost() { return false; }
 
 void OpenSendWindow(const char* caption) {
-    term.compose = {true, caption, ""};
+    term.compose = {true, caption, L""};
     term.changed = true;
 }
 

@@ -4,23 +4,30 @@
 #include "common/text.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
+#include "term/code_page.h"
+#include "term/history_view.h"
+#include "term/socket_errors.h"
 
 bool HistoryPaneExists() { return true; }
 
 size_t HistoryPaneTextLength() { return term.history.size(); }
 
 void HistoryPaneAppend(const char* text) {
-    term.history += text;
+    const std::string shown = InOwnWords(text);
+    term.history += shown;
+    ViewAppended(term.view, shown);
     term.changed = true;
 }
 
 void HistoryPaneDropOldest(size_t count) {
     term.history.erase(0, count);
+    ViewDropped(term.view, count);
     term.changed = true;
 }
 
 void HistoryPaneClear() {
     term.history.clear();
+    ViewCleared(term.view);
     term.changed = true;
 }
 
@@ -28,7 +35,8 @@ size_t HistoryPaneTextAt(size_t from, char* buffer, size_t size) {
     return CopyText(buffer, size, from < term.history.size() ? term.history.c_str() + from : "");
 }
 
-size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, term.input.c_str()); }
+// The core reads the line as it goes on the wire.
+size_t ReadInputLine(char* buffer, size_t size) { return CopyText(buffer, size, ToWire(term.input).c_str()); }
 
 void ClearInputLine() {
     term.input.clear();

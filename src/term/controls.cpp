@@ -1,6 +1,7 @@
 // A terminal has no toolbar and no menus: the commands /connect,
 // /disconnect, /server and /stop stand for them, and the status line shows
-// the state. Message boxes are framed boxes that Enter or Esc dismisses.
+// the state. Message boxes are framed boxes that take no typed text; Esc
+// dismisses them (screen.cpp).
 #include <string>
 
 #include "term/state.h"

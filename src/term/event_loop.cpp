@@ -39,11 +39,16 @@ struct LookupEntry {
 EventLoopTables& loop = term.loop;
 
 // Look-ups that have answered, filled by their threads: apart from the
-// record, which only this thread touches.
-struct {
+// record, which only this thread touches. Never destroyed, and with its own
+// copy of the pipe's end: a look-up still running when the program ends
+// (norrik send that timed out during it) answers into it while the
+// program's records are being destroyed.
+struct Answered {
     std::mutex mutex;
     std::vector<std::shared_ptr<LookupJob>> jobs;
-} answered;
+    int wakeEnd = -1;
+};
+Answered& answered = *new Answered;
 
 
 void EnsureWakePipe() {
@@ -53,6 +58,8 @@ void EnsureWakePipe() {
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
         fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
+    std::lock_guard<std::mutex> lock(answered.mutex);
+    answered.wakeEnd = loop.wakePipe[1];
 }
 
 bool Fail(int errnoValue) {
@@ -97,11 +104,11 @@ void LookUp(std::shared_ptr<LookupJob> job) {
         job->address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
     }
     if (result) freeaddrinfo(result);
-    {
-        std::lock_guard<std::mutex> lock(answered.mutex);
-        answered.jobs.push_back(job);
-    }
-    WakeEventLoop();
+    std::lock_guard<std::mutex> lock(answered.mutex);
+    answered.jobs.push_back(job);
+    const char byte = 1;
+    ssize_t written = answered.wakeEnd < 0 ? 0 : write(answered.wakeEnd, &byte, 1);
+    (void)written;  // a full pipe wakes the loop as well
 }
 
 void TakeAnsweredLookups() {
@@ -278,7 +285,7 @@ void RunEventLoopOnce(int timeoutMs) {
 
 int StartWinSock(uint16_t, WinSockInfo* info) {
     info->version = 0x0101;
-    CopyText(info->description, "POSIX loop.sockets");
+    CopyText(info->description, "POSIX sockets");
     CopyText(info->systemStatus, "Running");
     return 0;
 }

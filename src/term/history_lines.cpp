@@ -1,42 +1,79 @@
 #include "term/history_lines.h"
 
+#include <cwchar>
+
+#include "term/code_page.h"
+
 namespace {
 
-constexpr size_t TAB_WIDTH = 8;
+constexpr int TAB_WIDTH = 8;
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool IsControl(wchar_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
 }  // namespace
 
-std::vector<std::string> HistoryRows(const std::string& history, int width) {
-    std::vector<std::string> rows;
-    const size_t columns = width > 0 ? static_cast<size_t>(width) : 1;
-    std::string row;
-    for (size_t i = 0; i <= history.size(); ++i) {
-        const unsigned char c = i < history.size() ? static_cast<unsigned char>(history[i]) : '\n';
-        if (c == '\n') {
+wchar_t Shown(wchar_t c) { return IsControl(c) || wcwidth(c) < 0 ? L'?' : c; }
+
+int ColumnsOf(wchar_t c) {
+    const int columns = wcwidth(Shown(c));
+    return columns < 0 ? 1 : columns;
+}
+
+std::vector<std::wstring> WrapRows(const std::wstring& text, int width) {
+    std::vector<std::wstring> rows;
+    const int columns = width > 0 ? width : 1;
+    std::wstring row;
+    int used = 0;
+    auto next = [&] {
+        rows.push_back(row);
+        row.clear();
+        used = 0;
+    };
+    for (size_t i = 0; i <= text.size(); ++i) {
+        const wchar_t c = i < text.size() ? text[i] : L'\n';
+        if (c == L'\n') {
             // The last line of the text ends without a line end only when
             // something is still to come on it.
-            if (i < history.size() || !row.empty()) rows.push_back(row);
+            if (i < text.size() || !row.empty()) next();
             row.clear();
+            used = 0;
             continue;
         }
-        if (c == '\r') continue;
-        if (c == '\t') {
+        if (c == L'\r') continue;
+        if (c == L'\t') {
             do {
-                if (row.size() == columns) rows.push_back(row), row.clear();
-                row += ' ';
-            } while (row.size() % TAB_WIDTH != 0 && row.size() < columns);
+                if (used == columns) next();
+                row += L' ';
+                ++used;
+            } while (used % TAB_WIDTH != 0 && used < columns);
             continue;
         }
-        if (row.size() == columns) rows.push_back(row), row.clear();
-        row += IsControl(c) ? '?' : static_cast<char>(c);
+        const int wide = ColumnsOf(c);
+        if (used + wide > columns && used > 0) next();
+        row += Shown(c);
+        used += wide;
     }
     return rows;
 }
 
-std::string Printable(const std::string& text) {
-    std::string printable;
-    for (unsigned char c : text) printable += c == '\t' ? ' ' : IsControl(c) ? '?' : static_cast<char>(c);
+std::vector<std::wstring> HistoryRows(const std::string& history, int width) {
+    return WrapRows(FromWire(history), width);
+}
+
+std::wstring Printable(const std::wstring& text) {
+    std::wstring printable;
+    for (wchar_t c : text) printable += c == L'\t' ? L' ' : Shown(c);
     return printable;
+}
+
+std::wstring Printable(const std::string& wireText) { return Printable(FromWire(wireText)); }
+
+std::wstring FitColumns(const std::wstring& text, int width) {
+    int used = 0;
+    size_t fits = 0;
+    for (; fits < text.size(); ++fits) {
+        used += ColumnsOf(text[fits]);
+        if (used > width) break;
+    }
+    return text.substr(0, fits);
 }

@@ -1,13 +1,27 @@
 #pragma once
-// The history as rows of a terminal of some width: the core's text split at
-// its line ends, tabs set to every eighth column, control bytes a peer may
-// send shown as '?' rather than handed to the terminal, and lines longer
-// than the width wrapped.
+// Text as rows of a terminal of some width. The core's text is in the
+// wire's code page; it is shown as wide characters: split at its line ends,
+// tabs set to every eighth column, control characters a peer may send shown
+// as '?' rather than handed to the terminal, and lines wider than the
+// terminal wrapped by the columns each character takes.
 #include <string>
 #include <vector>
 
-std::vector<std::string> HistoryRows(const std::string& history, int width);
+// The columns c takes on the screen: 2 for the wide characters of East
+// Asian scripts, 0 for a combining mark, otherwise 1.
+int ColumnsOf(wchar_t c);
+// c as the screen may draw it: '?' for a control character or one the
+// locale cannot show.
+wchar_t Shown(wchar_t c);
 
-// One line of text (a caption, a popup's text) made safe to draw: control
-// bytes as '?', tabs as one blank.
-std::string Printable(const std::string& text);
+std::vector<std::wstring> WrapRows(const std::wstring& text, int width);
+// The history (text in the wire's code page) as rows.
+std::vector<std::wstring> HistoryRows(const std::string& history, int width);
+
+// One line of text (a caption, a name) made safe to draw: as Shown, and
+// tabs as one blank.
+std::wstring Printable(const std::wstring& text);
+// The same of text in the wire's code page.
+std::wstring Printable(const std::string& wireText);
+// The longest start of text that fits in width columns.
+std::wstring FitColumns(const std::wstring& text, int width);

@@ -1,29 +1,32 @@
 #include "term/input_editor.h"
 
 #include "app/interpreter.h"
-#include "term/state.h"
 #include "seams/input_line.h"
+#include "term/code_page.h"
+#include "term/state.h"
 
 namespace {
 
 InputRecall& recall = term.recall;
 
-void Show(const std::string& line) {
-    term.input = line.substr(0, INPUT_LINE_LIMIT);
+void Show(const std::wstring& line) {
+    term.input = line;
     term.caret = term.input.size();
 }
 
 }  // namespace
 
-void TypeCharacter(char c) {
-    if (term.input.size() >= INPUT_LINE_LIMIT) return;
-    term.input.insert(term.caret, 1, c);
+void TypeCharacter(wchar_t c) {
+    std::wstring typed = term.input;
+    typed.insert(term.caret, 1, c);
+    if (WireLength(typed) > INPUT_LINE_LIMIT) return;
+    term.input = typed;
     ++term.caret;
     term.changed = true;
 }
 
 void EditInputLine(EditKey key) {
-    std::string& input = term.input;
+    std::wstring& input = term.input;
     size_t& caret = term.caret;
     switch (key) {
     case EditKey::Left: caret -= caret > 0 ? 1 : 0; break;

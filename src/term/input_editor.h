@@ -8,8 +8,9 @@ constexpr size_t RECALLED_LINES = 100;
 
 enum class EditKey { Left, Right, Home, End, Backspace, Delete, Up, Down };
 
-// Inserts a typed character at the caret unless the line is full.
-void TypeCharacter(char c);
+// Inserts a typed character at the caret unless the line would then take
+// more than INPUT_LINE_LIMIT bytes on the wire.
+void TypeCharacter(wchar_t c);
 void EditInputLine(EditKey key);
 // Keeps the line for Up and Down, then hands it to the interpreter.
 void EnterInputLine();

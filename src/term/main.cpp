@@ -1,6 +1,7 @@
 // norrik for terminals: the screen, or norrik send.
 #include <unistd.h>
 
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -11,45 +12,12 @@
 #include "term/send_mode.h"
 #include "settings/settings.h"
 
-namespace {
-
-// More than any message takes: enough to say how much too long a text is.
-constexpr size_t MOST_READ_FROM_INPUT = 1 << 20;
-
-std::string ReadStandardInput() {
-    std::string text;
-    char block[4096];
-    ssize_t count;
-    while (text.size() < MOST_READ_FROM_INPUT && (count = read(STDIN_FILENO, block, sizeof block)) > 0) {
-        text.append(block, static_cast<size_t>(count));
-    }
-    // The line end that ends what echo or a here-document gives.
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    return text;
-}
-
-int Send(const Arguments& arguments) {
-    const std::string text = arguments.textGiven ? arguments.text : ReadStandardInput();
-    std::string refusal = SendTextRefusal(arguments, text);
-    if (!refusal.empty()) {
-        std::fprintf(stderr, "norrik: %s\n", refusal.c_str());
-        return 1;
-    }
-    // A settings file that cannot be written does not stop a send, and the
-    // send's one line on standard error stays its outcome's.
-    LoadCurrentSettings();
-    std::string failure;
-    int status = RunSend(arguments, text, &failure);
-    if (status != 0) std::fprintf(stderr, "norrik: %s\n", failure.c_str());
-    return status;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     // A peer that goes away while we write is told by the send's result.
     std::signal(SIGPIPE, SIG_IGN);
+    // Text is typed, shown and given in the locale's characters.
+    std::setlocale(LC_ALL, "");
+    IncludeTerminalSettings();
     Arguments arguments = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     switch (arguments.mode) {
     case RunMode::Help: std::fputs(USAGE_TEXT, stdout); return 0;
@@ -57,7 +25,12 @@ int main(int argc, char** argv) {
     case RunMode::Refused:
         std::fprintf(stderr, "norrik: %s\nTry 'norrik --help'.\n", arguments.refusal.c_str());
         return 2;
-    case RunMode::Send: return Send(arguments);
+    case RunMode::Send: {
+        std::string failure;
+        const int status = SendCommand(arguments, STDIN_FILENO, &failure);
+        if (status != 0) std::fprintf(stderr, "norrik: %s\n", failure.c_str());
+        return status;
+    }
     case RunMode::Screen: break;
     }
     return RunScreen(arguments);

@@ -1,11 +1,11 @@
 #include "term/screen.h"
 
 #include <curses.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -18,14 +18,18 @@
 #include "net/connection.h"
 #include "popup/popup_rules.h"
 #include "settings/settings.h"
+#include "term/code_page.h"
 #include "term/event_loop.h"
 #include "term/history_lines.h"
+#include "term/history_view.h"
 #include "term/input_editor.h"
 #include "term/settings_file.h"
 #include "term/status_line.h"
 #include "term/state.h"
 
 namespace {
+
+bool IsControlKey(wchar_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0); }
 
 constexpr int KEY_CTRL_C = 3;
 constexpr int KEY_CTRL_J = 10;
@@ -36,7 +40,12 @@ constexpr int KEY_CTRL_A = 1;
 constexpr int KEY_CTRL_E = 5;
 constexpr int KEY_CTRL_H = 8;
 constexpr int KEY_CTRL_L = 12;
+constexpr int KEY_TAB = 9;
+// Closes every received popup at once, wherever the keys are: a peer that
+// sends many cannot bury the screen.
+constexpr int KEY_CTRL_X = 24;
 constexpr int BOX_WIDTH = 60;
+const char* const POPUP_KEYS = "r: reply  Esc: close  Ctrl+X: close all  Tab: back";
 constexpr int DRAW_INTERVAL_MS = 30;
 
 // Set by /exit, Ctrl+C, and the signals that ask a program to end.
@@ -54,17 +63,30 @@ void LeaveOnSignal(int) {
 
 // ------------------------------------------------------------- drawing
 
-void DrawText(int row, int column, const std::string& text, int width) {
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// Text (already Shown) in at most width columns from row, column.
+void DrawText(int row, int column, const std::wstring& text, int width) {
     if (width <= 0) return;
-    mvaddnstr(row, column, text.c_str(), std::min(width, static_cast<int>(text.size())));
+    const std::wstring fits = FitColumns(text, width);
+    mvaddnwstr(row, column, fits.c_str(), static_cast<int>(fits.size()));
 }
+
+int TextColumns(const std::wstring& text) {
+    int columns = 0;
+    for (wchar_t c : text) columns += ColumnsOf(c);
+    return columns;
+}
+
+// The history lies between the status line and the input line.
+int HistoryHeight() { return std::max(0, LINES - 2); }
 
 // A framed box in the middle of the screen, shifted by offset rows and
 // columns so that stacked boxes show their edges.
-void DrawBox(int offset, const std::string& caption, const std::string& text, const std::string& keys) {
+void DrawBox(int offset, const std::wstring& caption, const std::wstring& text, const std::string& keys) {
     const int width = std::min(BOX_WIDTH, COLS - 2);
     if (width < 10 || LINES < 6) return;
-    const std::vector<std::string> rows = HistoryRows(text, width - 4);
+    const std::vector<std::wstring> rows = WrapRows(text, width - 4);
     const int height = std::min(static_cast<int>(rows.size()) + 4, LINES - 2);
     const int top = std::max(1, std::min((LINES - height) / 2 + offset, LINES - height - 1));
     const int left = std::max(0, std::min((COLS - width) / 2 + offset * 2, COLS - width));
@@ -78,14 +100,14 @@ void DrawBox(int offset, const std::string& caption, const std::string& text, co
         mvaddch(top + row, left + width - 1, row == 0 || row == height - 1 ? '+' : '|');
     }
     attron(A_BOLD);
-    DrawText(top, left + 2, " " + Printable(caption) + " ", width - 4);
+    DrawText(top, left + 2, L" " + caption + L" ", width - 4);
     attroff(A_BOLD);
     const int shown = height - 4;
     const int first = std::max(0, static_cast<int>(rows.size()) - shown);
     for (int row = 0; row < shown && first + row < static_cast<int>(rows.size()); ++row) {
         DrawText(top + 1 + row, left + 2, rows[static_cast<size_t>(first + row)], width - 4);
     }
-    DrawText(top + height - 2, left + 2, keys, width - 4);
+    DrawText(top + height - 2, left + 2, Wide(keys), width - 4);
 }
 
 void SetTitle(bool marked) {
@@ -106,40 +128,44 @@ void Draw() {
     erase();
     attron(A_REVERSE);
     mvhline(0, 0, ' ', COLS);
-    DrawText(0, 1, "Norrik " NORRIK_VERSION_TEXT " | " + StatusLine(CurrentConnection()), COLS - 2);
+    DrawText(0, 1, Wide("Norrik " NORRIK_VERSION_TEXT " | ") + StatusLine(CurrentConnection()), COLS - 2);
+    const std::string note = StatusNote(term.popups.size(), term.focus, term.view);
+    if (!note.empty()) DrawText(0, std::max(1, COLS - 1 - static_cast<int>(note.size())), Wide(note), COLS - 2);
     attroff(A_REVERSE);
 
-    const int historyHeight = std::max(0, LINES - 2);
-    const std::vector<std::string> rows = HistoryRows(term.history, COLS);
-    const int total = static_cast<int>(rows.size());
-    term.scrollBack = std::max(0, std::min(term.scrollBack, total - historyHeight));
-    const int first = std::max(0, total - historyHeight - term.scrollBack);
-    for (int row = 0; row < historyHeight && first + row < total; ++row) {
-        DrawText(1 + row, 0, rows[static_cast<size_t>(first + row)], COLS);
-    }
-    if (term.scrollBack > 0) {
+    const std::vector<std::wstring> rows = ShownRows(term.history, term.view, COLS, HistoryHeight());
+    for (size_t row = 0; row < rows.size(); ++row) DrawText(1 + static_cast<int>(row), 0, rows[row], COLS);
+    if (!term.view.atEnd) {
         attron(A_REVERSE);
-        DrawText(1, std::max(0, COLS - 12), " PgDn: newer ", 12);
+        DrawText(1, std::max(0, COLS - 12), L" PgDn: newer ", 12);
         attroff(A_REVERSE);
     }
 
-    // The input line, scrolled so that the caret stays in view.
-    const int inputWidth = std::max(1, COLS - 2);
-    const int caret = static_cast<int>(term.caret);
-    const int shift = std::max(0, caret - inputWidth + 1);
+    // The input line, scrolled by whole characters so that the caret
+    // stays in view.
+    const int inputWidth = std::max(1, COLS - 3);
+    const std::wstring input = Printable(term.input);
+    size_t shift = 0;
+    int caretColumn = TextColumns(input.substr(0, term.caret));
+    while (caretColumn > inputWidth && shift < term.caret) caretColumn -= ColumnsOf(input[shift++]);
     mvaddstr(LINES - 1, 0, "> ");
-    DrawText(LINES - 1, 2, Printable(term.input.substr(static_cast<size_t>(shift))), inputWidth);
-    int cursorRow = LINES - 1, cursorColumn = 2 + caret - shift;
+    DrawText(LINES - 1, 2, input.substr(shift), inputWidth);
+    const int cursorRow = LINES - 1, cursorColumn = 2 + caretColumn;
 
     int offset = 0;
-    for (const ReceivedPopupBox& popup : term.popups) {
-        DrawBox(offset++, popup.caption, popup.text, "r: reply   Esc: close");
+    const bool inPopups = term.focus == Focus::Popups;
+    for (size_t i = 0; i < term.popups.size(); ++i) {
+        const ReceivedPopupBox& popup = term.popups[i];
+        const bool newest = i + 1 == term.popups.size();
+        DrawBox(offset++, Printable(popup.caption), FromWire(popup.text),
+                !newest ? "" : inPopups ? POPUP_KEYS : "Tab: go here to reply or close");
     }
     if (compose.open) {
-        DrawBox(offset++, compose.caption, compose.text + "_", "Enter: send   Ctrl+J: new line   Esc: cancel");
+        DrawBox(offset++, Printable(compose.caption), compose.text + L"_",
+                "Enter: send   Ctrl+J: new line   Esc: cancel");
     }
-    if (!term.boxes.empty()) DrawBox(offset, "Error", term.boxes.front().substr(7), "Enter: OK");
-    curs_set(term.boxes.empty() && !compose.open && term.popups.empty() ? 1 : 0);
+    if (!term.boxes.empty()) DrawBox(offset, L"Error", Printable(term.boxes.front().substr(7)), "Esc: OK");
+    curs_set(!compose.open && !inPopups ? 1 : 0);
     move(cursorRow, cursorColumn);
     refresh();
     term.changed = false;
@@ -147,103 +173,162 @@ void Draw() {
 
 // ---------------------------------------------------------------- keys
 
+// A key as ncurses reads it: a function key (KEY_LEFT...), or a character,
+// control characters among them (Enter is 13, Esc 27).
+struct Key {
+    int function = 0;
+    wchar_t character = 0;
+    bool Is(int c) const { return function == 0 && character == static_cast<wchar_t>(c); }
+};
+
+bool ReadKey(Key* key) {
+    wint_t code = 0;
+    const int kind = get_wch(&code);
+    if (kind == ERR) return false;
+    *key = Key();
+    if (kind == KEY_CODE_YES) {
+        key->function = static_cast<int>(code);
+    } else {
+        key->character = static_cast<wchar_t>(code);
+    }
+    return true;
+}
+
+bool IsTyped(const Key& key) { return key.function == 0 && !IsControlKey(key.character); }
+
 // After Esc, the rest of a sequence the terminal sends: focus in, focus out.
 bool ReadFocusReport() {
-    int second = getch();
-    if (second != '[') {
-        if (second != ERR) ungetch(second);
+    Key second;
+    if (!ReadKey(&second)) return false;
+    if (!second.Is('[')) {
+        if (second.function) ungetch(second.function); else unget_wch(second.character);
         return false;
     }
-    int third = getch();
-    if (third == 'I' || third == 'O') {
-        SetWindowActive(third == 'I');
+    Key third;
+    if (!ReadKey(&third)) {
+        unget_wch(L'[');
+        return false;
+    }
+    if (third.Is('I') || third.Is('O')) {
+        SetWindowActive(third.Is('I'));
         return true;
     }
-    if (third != ERR) ungetch(third);
-    ungetch('[');
+    if (third.function) ungetch(third.function); else unget_wch(third.character);
+    unget_wch(L'[');
     return false;
 }
 
-void KeyForBox(int key) {
-    if (key == KEY_ENTER_CR || key == KEY_CTRL_J || key == KEY_ENTER || key == KEY_ESCAPE || key == ' ') {
-        term.boxes.erase(term.boxes.begin());
-    }
+bool IsEnter(const Key& key) { return key.Is(KEY_ENTER_CR) || key.Is(KEY_CTRL_J) || key.function == KEY_ENTER; }
+
+bool IsBackspace(const Key& key) {
+    return key.function == KEY_BACKSPACE || key.Is(KEY_DELETE_ASCII) || key.Is(KEY_CTRL_H);
 }
 
-void KeyForCompose(int key) {
-    std::string& composeText = compose.text;
-    if (key == KEY_ESCAPE) {
+// Error boxes never take typed text: what is typed goes where it would
+// without them. Esc dismisses the oldest, whatever has the keys, and so
+// does Enter on an empty input line. True when the key dismissed one.
+bool KeyForBox(const Key& key) {
+    const bool onEmptyLine = !compose.open && term.focus == Focus::InputLine && term.input.empty();
+    if (term.boxes.empty() || !(key.Is(KEY_ESCAPE) || (IsEnter(key) && onEmptyLine))) return false;
+    term.boxes.erase(term.boxes.begin());
+    return true;
+}
+
+void KeyForCompose(const Key& key) {
+    std::wstring& composeText = compose.text;
+    if (key.Is(KEY_ESCAPE)) {
         compose.open = false;
-    } else if (key == KEY_ENTER_CR || key == KEY_ENTER) {
+    } else if (key.Is(KEY_ENTER_CR) || key.function == KEY_ENTER) {
         // Empty: the box says so and the window stays, as on Windows.
-        if (SendPopupText(composeText.c_str())) compose.open = false;
-    } else if (key == KEY_CTRL_J) {
-        if (composeText.size() + 2 <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += "\r\n";
-    } else if (key == KEY_BACKSPACE || key == KEY_DELETE_ASCII || key == KEY_CTRL_H) {
-        if (composeText.size() >= 2 && composeText.compare(composeText.size() - 2, 2, "\r\n") == 0) {
+        if (SendPopupText(ToWire(composeText).c_str())) compose.open = false;
+    } else if (key.Is(KEY_CTRL_J)) {
+        if (WireLength(composeText + L"\r\n") <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += L"\r\n";
+    } else if (IsBackspace(key)) {
+        if (composeText.size() >= 2 && composeText.compare(composeText.size() - 2, 2, L"\r\n") == 0) {
             composeText.erase(composeText.size() - 2);
         } else if (!composeText.empty()) {
             composeText.pop_back();
         }
-    } else if (key >= ' ' && key < 256 && key != KEY_DELETE_ASCII) {
-        if (composeText.size() < static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += static_cast<char>(key);
+    } else if (IsTyped(key)) {
+        if (WireLength(composeText + key.character) <= static_cast<size_t>(POPUP_EDIT_LIMIT)) {
+            composeText += key.character;
+        }
     }
 }
 
-void KeyForPopup(int key) {
-    if (key == KEY_ESCAPE) {
+// The popups have the keys only once the user went to them with Tab:
+// reply and close work only there, so that nothing typed for the input
+// line ever answers or closes a box.
+void KeyForPopup(const Key& key) {
+    if (key.Is(KEY_ESCAPE)) {
         term.popups.pop_back();
-    } else if (key == 'r' || key == 'R') {
+    } else if (key.Is('r') || key.Is('R')) {
         RunCommand(Command::OpenSendWindow, "");
+    } else if (key.Is(KEY_TAB)) {
+        term.focus = Focus::InputLine;
     }
 }
 
-void KeyForInputLine(int key) {
-    switch (key) {
+void KeyForInputLine(const Key& key) {
+    if (IsEnter(key)) {
+        ViewCleared(term.view);
+        EnterInputLine();
+    } else if (IsBackspace(key)) {
+        EditInputLine(EditKey::Backspace);
+    } else if (key.Is(KEY_CTRL_A)) {
+        EditInputLine(EditKey::Home);
+    } else if (key.Is(KEY_CTRL_E)) {
+        EditInputLine(EditKey::End);
+    } else if (IsTyped(key)) {
+        TypeCharacter(key.character);
+    }
+    switch (key.function) {
     case KEY_LEFT: EditInputLine(EditKey::Left); break;
     case KEY_RIGHT: EditInputLine(EditKey::Right); break;
-    case KEY_HOME:
-    case KEY_CTRL_A: EditInputLine(EditKey::Home); break;
-    case KEY_END:
-    case KEY_CTRL_E: EditInputLine(EditKey::End); break;
-    case KEY_BACKSPACE:
-    case KEY_DELETE_ASCII:
-    case KEY_CTRL_H: EditInputLine(EditKey::Backspace); break;
+    case KEY_HOME: EditInputLine(EditKey::Home); break;
+    case KEY_END: EditInputLine(EditKey::End); break;
     case KEY_DC: EditInputLine(EditKey::Delete); break;
     case KEY_UP: EditInputLine(EditKey::Up); break;
     case KEY_DOWN: EditInputLine(EditKey::Down); break;
-    case KEY_PPAGE: term.scrollBack += std::max(1, LINES - 3); break;
-    case KEY_NPAGE: term.scrollBack = std::max(0, term.scrollBack - std::max(1, LINES - 3)); break;
-    case KEY_ENTER:
-    case KEY_ENTER_CR:
-    case KEY_CTRL_J:
-        term.scrollBack = 0;
-        EnterInputLine();
-        break;
-    default:
-        if (key >= ' ' && key < 256 && key != KEY_DELETE_ASCII) TypeCharacter(static_cast<char>(key));
-        break;
+    case KEY_PPAGE: ScrollHistory(term.history, term.view, -std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
+    case KEY_NPAGE: ScrollHistory(term.history, term.view, std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
+    default: break;
     }
 }
 
+// Standard input hung up or broke: the terminal went away without a
+// SIGHUP (a multiplexer's pane, a closed pseudo-terminal), and would report
+// so at every wait, for good.
+bool InputGone() {
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    return poll(&input, 1, 0) > 0 && (input.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void OnKeys() {
-    for (int key = getch(); key != ERR; key = getch()) {
+    // Leave as on SIGHUP, once the keys that came before are handled.
+    if (InputGone()) Leave();
+    for (Key key; ReadKey(&key);) {
         term.changed = true;
-        if (key == KEY_CTRL_C) {
+        if (key.Is(KEY_CTRL_C)) {
             Leave();
-        } else if (key == KEY_RESIZE || key == KEY_CTRL_L) {
+        } else if (key.function == KEY_RESIZE || key.Is(KEY_CTRL_L)) {
             clearok(stdscr, TRUE);
-        } else if (key == KEY_ESCAPE && ReadFocusReport()) {
+        } else if (key.Is(KEY_ESCAPE) && ReadFocusReport()) {
             continue;
-        } else if (!term.boxes.empty()) {
-            KeyForBox(key);
+        } else if (KeyForBox(key)) {
+            continue;
         } else if (compose.open) {
             KeyForCompose(key);
-        } else if (!term.popups.empty()) {
+        } else if (key.Is(KEY_CTRL_X)) {
+            term.popups.clear();
+        } else if (key.Is(KEY_TAB) && term.focus == Focus::InputLine) {
+            if (!term.popups.empty()) term.focus = Focus::Popups;
+        } else if (term.focus == Focus::Popups) {
             KeyForPopup(key);
         } else {
             KeyForInputLine(key);
         }
+        if (term.popups.empty()) term.focus = Focus::InputLine;
     }
 }
 
@@ -257,7 +342,7 @@ int RunScreen(const Arguments& arguments) {
         return 1;
     }
     LoadCurrentSettings();
-    std::setlocale(LC_ALL, "");
+    const bool codePageKnown = UseCodePage(static_cast<uint32_t>(CurrentSettings().CodePage));
     initscr();
     raw();
     // Enter arrives as a carriage return, apart from Ctrl+J.
@@ -273,6 +358,11 @@ int RunScreen(const Arguments& arguments) {
 
     if (!SettingsFileProblem().empty()) {
         AppendHistory(("***" + SettingsFileProblem() + "\r\n").c_str());
+    }
+    if (!codePageKnown) {
+        const std::string line = "***CodePage " + std::to_string(CurrentSettings().CodePage) +
+                                 " cannot be converted here: text goes as Windows-1252\r\n";
+        AppendHistory(line.c_str());
     }
     InitNetwork();
     if (arguments.startServer) RunCommand(Command::StartServer, "");

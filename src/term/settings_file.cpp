@@ -1,6 +1,8 @@
 #include "term/settings_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -10,14 +12,18 @@
 #include <vector>
 
 #include "seams/settings_store.h"
+#include "settings/settings.h"
+#include "term/code_page.h"
 #include "term/state.h"
 
 namespace {
 
-// More than any settings file holds; the rest of a larger file is not read.
-constexpr size_t MOST_READ = 64 * 1024;
+// More than any settings file holds; a larger one is never rewritten.
+constexpr size_t MOST_READ = 1024 * 1024;
+constexpr int MOST_LINKS_FOLLOWED = 40;
 constexpr const char* DIRECTORY_NAME = "/norrik";
 constexpr const char* FILE_NAME = "/settings.ini";
+constexpr const char* CODE_PAGE_NAME = "CodePage";
 
 SettingsFileState& stored = term.settingsFile;
 
@@ -69,11 +75,78 @@ bool ParseDword(const char* text, uint32_t* value) {
     return true;
 }
 
+// The file is text of the locale, as the user edits it; the core's texts
+// are in the wire's code page, which the file itself names. Its other
+// values are read by the core's rules; this one is needed first, to read
+// the texts.
+void UseCodePageOfFile() {
+    uint32_t codePage = DEFAULT_CODE_PAGE;
+    const char* value = ValueOf(CODE_PAGE_NAME);
+    if (value && !ParseDword(value, &codePage)) codePage = DEFAULT_CODE_PAGE;
+    UseCodePage(codePage);
+}
+
 bool MakeDirectoryFor(const std::string& path) {
     // Each missing directory on the way, as mkdir -p does.
     for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
         std::string directory = path.substr(0, slash);
         if (mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+// Where a write must go: the file a symlink (a dotfiles folder's) points
+// to, through every link, so that the link stays a link.
+std::string ResolveLinks(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < MOST_LINKS_FOLLOWED; ++hops) {
+        struct stat status;
+        if (lstat(target.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) break;
+        char link[4096];
+        const ssize_t length = readlink(target.c_str(), link, sizeof link);
+        if (length <= 0 || static_cast<size_t>(length) >= sizeof link) break;
+        const std::string to(link, static_cast<size_t>(length));
+        target = to[0] == '/' ? to : target.substr(0, target.rfind('/') + 1) + to;
+    }
+    return target;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    for (size_t at = 0; at < text.size();) {
+        const ssize_t written = write(fd, text.data() + at, text.size() - at);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        at += static_cast<size_t>(written);
+    }
+    return true;
+}
+
+// Written whole beside the file under a name no one else has, with the
+// file's mode (0600 for a new one: the file is the user's alone), synced,
+// then put in its place and the folder synced: a failure or a crash half
+// way leaves the old file as it was.
+bool ReplaceFile(const std::string& path, const std::string& text) {
+    const std::string target = ResolveLinks(path);
+    const std::string folder = target.substr(0, target.rfind('/') + 1);
+    if (!MakeDirectoryFor(target)) return false;
+    struct stat status;
+    const mode_t mode = stat(target.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0600;
+    std::string temporary = target + ".XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    if (fd < 0) return false;
+    bool written = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
+    int error = written ? 0 : errno;
+    if (close(fd) != 0 && written) written = false, error = errno;
+    if (written && std::rename(temporary.c_str(), target.c_str()) != 0) written = false, error = errno;
+    if (!written) {
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    const int directory = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (directory >= 0) {
+        fsync(directory);
+        close(directory);
     }
     return true;
 }
@@ -87,19 +160,7 @@ void WriteFile() {
     }
     std::string text;
     for (const std::string& line : stored.lines) text += line + "\n";
-    // Written whole beside the file, then put in its place: a failure half
-    // way leaves the old file as it was.
-    const std::string temporary = path + ".new";
-    bool written = MakeDirectoryFor(path);
-    FILE* file = written ? std::fopen(temporary.c_str(), "w") : nullptr;
-    if (file) {
-        written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        written = std::fclose(file) == 0 && written;
-        written = written && std::rename(temporary.c_str(), path.c_str()) == 0;
-        if (!written) std::remove(temporary.c_str());
-    } else {
-        written = false;
-    }
+    const bool written = ReplaceFile(path, text);
     stored.problem = written ? "" : "Settings not saved: cannot write " + path + ": " + std::strerror(errno);
 }
 
@@ -126,19 +187,29 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     if (!file) {
         // Missing: the key is created, as the registry does. There but
         // unreadable: as a key that cannot be opened.
+        UseCodePageOfFile();
         if (FilePath().empty() || errno == ENOENT) return RegistryOpenResult::Created;
         stored.unreadable = true;
         stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
         return RegistryOpenResult::Failed;
     }
-    std::string text(MOST_READ, '\0');
+    // One byte more than is read, to tell a file that is larger.
+    std::string text(MOST_READ + 1, '\0');
     text.resize(std::fread(&text[0], 1, text.size(), file));
     std::fclose(file);
+    if (text.size() > MOST_READ) {
+        // Its values are read from its first megabyte, and it is never
+        // written: what lies beyond is the user's.
+        text.resize(text.rfind('\n', MOST_READ) == std::string::npos ? 0 : text.rfind('\n', MOST_READ) + 1);
+        stored.unreadable = true;
+        stored.problem = "Settings not saved: " + FilePath() + " is larger than 1 MB and is left as it is";
+    }
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         stored.lines.push_back(line);
     }
+    UseCodePageOfFile();
     return RegistryOpenResult::OpenedExisting;
 }
 
@@ -149,12 +220,12 @@ bool RegistryOpenForWrite(const char*, RegistryKey* key) {
     return true;
 }
 
-// The file holds text only: every value is a string, its bytes as written.
+// The file holds text only: every value is a string, in the locale.
 bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
     const char* value = ValueOf(name);
     if (!value) return false;
     *type = RegistryValueType::String;
-    *bytes = value;
+    *bytes = ToWire(FromLocale(value));
     return true;
 }
 
@@ -172,7 +243,7 @@ bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, s
 
 void RegistryWriteString(RegistryKey, const char* name, const char* text) {
     // A line end would start a line of its own in the file.
-    std::string value(text);
+    std::string value = ToLocale(FromWire(text));
     for (char& c : value) {
         if (c == '\n' || c == '\r') c = ' ';
     }

@@ -4,12 +4,15 @@
 // popups, the compose box), the screen's own place in the history, the
 // lines typed before, and the event loop's tables. The core keeps its own
 // records and decides; nothing here does.
+#include <iconv.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/connection_state.h"
@@ -22,17 +25,21 @@ struct ReceivedPopupBox {
 // The send window: open, with the caption the core made and the text so far.
 struct ComposeBox {
     bool open = false;
-    std::string caption;
-    std::string text;
+    std::string caption;  // as the core made it, in the wire's code page
+    std::wstring text;    // as typed; line breaks are "\r\n"
 };
 
 // Lines entered, oldest first, and where Up and Down stand in them: at
 // lines.size() the line being typed, kept aside while an older one is shown.
 struct InputRecall {
-    std::deque<std::string> lines;
+    std::deque<std::wstring> lines;
     size_t at = 0;
-    std::string typedAside;
+    std::wstring typedAside;
 };
+
+// Where the keys go. A popup that arrives never takes them: the user goes
+// to the popups with Tab, a key that normal text never holds.
+enum class Focus { InputLine, Popups };
 
 enum class Selected { None, Listen, Connection };
 
@@ -93,8 +100,9 @@ struct EventLoopTables {
 struct SettingsFileState {
     std::vector<std::string> lines;
     bool openForWriting = false;
-    // A file that is there but cannot be read is never written over: what
-    // it holds is the user's, and would be lost.
+    // A file that is there but cannot be read, or is too large to be read
+    // whole, is never written over: what it holds is the user's, and would
+    // be lost.
     bool unreadable = false;
     std::string filePath;
     bool filePathSet = false;
@@ -102,33 +110,70 @@ struct SettingsFileState {
     std::string problem;
 };
 
+// Following the end, or scrolled back to the row topRow of the line that
+// starts at top in the history, while newLines arrived below.
+struct HistoryView {
+    bool atEnd = true;
+    size_t top = 0;
+    int topRow = 0;
+    size_t newLines = 0;
+};
+
+struct BellRecord {
+    bool rung = false;
+    uint32_t lastAt = 0;  // milliseconds
+};
+
+// The converters between the wire's code page and wide characters
+// (code_page.cpp), opened when first needed; closed with the record.
+struct CodePageConverters {
+    iconv_t toWire = reinterpret_cast<iconv_t>(-1);
+    iconv_t fromWire = reinterpret_cast<iconv_t>(-1);
+    CodePageConverters() = default;
+    CodePageConverters(const CodePageConverters&) = delete;
+    CodePageConverters& operator=(CodePageConverters&& other) noexcept {
+        std::swap(toWire, other.toWire);
+        std::swap(fromWire, other.fromWire);
+        return *this;
+    }
+    ~CodePageConverters() {
+        for (iconv_t converter : {toWire, fromWire}) {
+            if (converter != reinterpret_cast<iconv_t>(-1)) iconv_close(converter);
+        }
+    }
+};
+
 struct TermState {
-    // The history pane as the core wrote it: lines end in "\r\n". Its
-    // length stays within the core's capacity, which trims it.
+    // The history pane as the core wrote it, in the wire's code page: lines
+    // end in "\r\n". Its length stays within the core's capacity, which
+    // trims it.
     std::string history;
-    // The input line and the caret in it (a byte offset).
-    std::string input;
+    // The input line as typed, and the caret in it (in characters).
+    std::wstring input;
     size_t caret = 0;
     // Message boxes not yet dismissed, oldest first: "Error: text".
     std::vector<std::string> boxes;
     // Received popups the user has not closed yet, oldest first; the core
     // caps how many stay open.
     std::vector<ReceivedPopupBox> popups;
+    Focus focus = Focus::InputLine;
     ComposeBox compose;
-    // Bells asked for and not rung yet.
+    // Bells asked for and not rung yet, and when the last was asked for.
     int bells = 0;
+    BellRecord bell;
     // A message arrived while the terminal had no focus, and whether the
     // title shows it yet.
     bool titleMarked = false;
     bool titleMarkedShown = false;
-    // Rows of history scrolled back from the newest.
-    int scrollBack = 0;
+    // Which part of the history the screen shows (history_view.h).
+    HistoryView view;
     // Something changed since the screen was last drawn.
     bool changed = true;
 
     InputRecall recall;
     EventLoopTables loop;
     SettingsFileState settingsFile;
+    CodePageConverters codePage;
 };
 
 extern TermState term;

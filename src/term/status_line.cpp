@@ -3,20 +3,33 @@
 #include "net/protocol.h"
 #include "term/history_lines.h"
 
-std::string StatusLine(const ConnectionSummary& connection) {
-    const std::string host = Printable(connection.host);
-    const std::string peer = Printable(connection.peer);
+std::wstring StatusLine(const ConnectionSummary& connection) {
+    const std::wstring host = Printable(std::string(connection.host));
+    const std::wstring peer = Printable(std::string(connection.peer));
     const std::string address = connection.serverAddress;
+    const std::wstring port = std::to_wstring(CHAT_PORT);
     switch (connection.state) {
-    case ControlState::Idle: return "idle: /connect HOST or /server";
-    case ControlState::Resolving: return "looking up " + host;
-    case ControlState::Connecting: return "connecting to " + host;
-    case ControlState::ClientConnected: return "connected to " + host;
-    case ControlState::ClientGreeted: return "connected to " + peer;
+    case ControlState::Idle: return L"idle: /connect HOST or /server";
+    case ControlState::Resolving: return L"looking up " + host;
+    case ControlState::Connecting: return L"connecting to " + host;
+    case ControlState::ClientConnected: return L"connected to " + host;
+    case ControlState::ClientGreeted: return L"connected to " + peer;
     case ControlState::Listening:
-        return "listening on " + (address.empty() ? std::string("port ") : address + ":") + std::to_string(CHAT_PORT);
-    case ControlState::ServingPeer: return "a peer connected";
-    case ControlState::ServingGreeted: return "connected to " + peer;
+        return L"listening on " + (address.empty() ? L"port " : std::wstring(address.begin(), address.end()) + L":") +
+               port;
+    case ControlState::ServingPeer: return L"a peer connected";
+    case ControlState::ServingGreeted: return L"connected to " + peer;
     }
-    return "";
+    return L"";
+}
+
+std::string StatusNote(size_t popupsOpen, Focus focus, const HistoryView& view) {
+    std::string note;
+    if (!view.atEnd && view.newLines > 0) note = std::to_string(view.newLines) + " new";
+    if (popupsOpen > 0) {
+        note += note.empty() ? "" : "  ";
+        note += focus == Focus::Popups ? std::string("Tab: back to typing")
+                                       : "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
+    }
+    return note;
 }

@@ -38,7 +38,8 @@ protected:
     bool Shell(const std::string& script) {
         const std::string step = "/tmp/norrik-interop-step-" + std::to_string(GetCurrentProcessId());
         DeleteFileA(("Z:" + step + ".done").c_str());
-        std::ofstream("Z:" + step + ".sh", std::ios::binary) << "export HOME=" << folder << " TERM=xterm-256color\n"
+        std::ofstream("Z:" + step + ".sh", std::ios::binary) << "export HOME=" << folder
+                                                             << " TERM=xterm-256color LC_ALL=C.UTF-8\n"
                                                              << script << "\n: >" << step << ".done\n";
         std::string command = "Z:\\bin\\sh " + step + ".sh";
         STARTUPINFOA startup = {};
@@ -87,15 +88,16 @@ TEST_F(InteropTest, TerminalClientChatsSendsPopupsBothWaysAndQuits) {
     ASSERT_TRUE(windows.WaitForHistory("*** You are connected to Tux.\r\n")) << windows.lastHistory;
     ASSERT_TRUE(WaitForScreen("*** You are connected to Win.")) << screen;
 
-    ASSERT_TRUE(windows.Type("hello from Windows"));
-    EXPECT_TRUE(WaitForScreen("<Win> hello from Windows")) << screen;
-    Keys("'hello from the terminal' Enter");
-    EXPECT_TRUE(windows.WaitForHistory("<Tux> hello from the terminal\r\n")) << windows.lastHistory;
+    // Windows-1252 on the wire, UTF-8 in the terminal.
+    ASSERT_TRUE(windows.Type("h\xe9llo from Windows"));
+    EXPECT_TRUE(WaitForScreen("<Win> h\xc3\xa9llo from Windows")) << screen;
+    Keys("'h\xc3\xa9llo from the terminal' Enter");
+    EXPECT_TRUE(windows.WaitForHistory("<Tux> h\xe9llo from the terminal\r\n")) << windows.lastHistory;
 
     ASSERT_TRUE(windows.Type("/popup Lunch?"));
     ASSERT_TRUE(WaitForScreen("Popup message from Win")) << screen;
     EXPECT_NE(screen.find("| Lunch?"), std::string::npos) << screen;
-    Keys("r 'Yes, at noon' Enter");
+    Keys("Tab r 'Yes, at noon' Enter");
     HWND received = windows.WaitForDialog("Popup message from Tux");
     EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Yes, at noon");
 

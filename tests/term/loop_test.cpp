@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "seams/sockets.h"
 #include "seams/timer.h"
 #include "settings/settings.h"
+#include "term/settings_file.h"
 
 namespace {
 
@@ -217,17 +221,22 @@ TEST_P(TermConnect, AFailedConnectIsTold) {
     EXPECT_EQ(Since(), GetParam().second);
 }
 
-const std::string REFUSED = "***Error: Unable to connect\r\n***Last error number is: 10061";
+const std::string REFUSED = "***Error: Unable to connect\r\n***Connection refused";
 INSTANTIATE_TEST_SUITE_P(Rows, TermConnect,
                          ::testing::Values(C{"127.0.0.1", REFUSED}, C{"localhost", REFUSED},
                                            C{"nosuchhost.invalid", "***Error: Unable to resolve address!\r\n"}));
 
-// ClosesUnreadAtTheEnd waits for our end to close first.
-enum class Peer { None, Reads, ClosesAtOnce, ClosesUnreadAtTheEnd };
+// Greets: the peer greets as a copy of the program does. ClosesUnreadAtTheEnd
+// waits for our end to close first; Busy never accepts, as a copy that has
+// a peer already; Silent accepts and reads but never greets; StaysOpen
+// greets and reads but never closes.
+enum class Peer { None, Greets, ClosesAtOnce, ClosesUnreadAtTheEnd, Busy, Silent, StaysOpen };
 const std::string UNREAD = "127.0.0.1:6374 closed the connection before the message was delivered";
+const std::string SILENT = "127.0.0.1:6374 did not answer: busy, or not Norrik";
 
 struct SendRow {
     std::vector<std::string> arguments;
+    const char* input;  // standard input, given 300 ms late on a pipe that does not block; null: none
     Peer peer;
     int status;
     std::string received;
@@ -235,38 +244,67 @@ struct SendRow {
 };
 
 const SendRow SEND_ROWS[] = {
-    {{"send", "--nick", "anna", "127.0.0.1", "Build", "green"}, Peer::Reads, 0,
+    {{"send", "--nick", "anna", "127.0.0.1", "Build", "green"}, nullptr, Peer::Greets, 0,
      Control(CTRL_HELLO, "anna") + Chat("Build green") + LEAVING, ""},
-    {{"send", "--popup", "127.0.0.1", "Build 1432\nis green\r\n"}, Peer::Reads, 0,
+    {{"send", "--popup", "127.0.0.1", "--", "Build 1432\nis green\r\n"}, nullptr, Peer::Greets, 0,
      OUR_HELLO + Control(CTRL_POPUP, "Build 1432\r\nis green\r\n") + LEAVING, ""},
-    {{"send", "127.0.0.1", "hi"}, Peer::ClosesAtOnce, 1, "", UNREAD},
-    {{"send", "127.0.0.1", "hi"}, Peer::ClosesUnreadAtTheEnd, 1, "", UNREAD},
-    {{"send", "127.0.0.1", "hi"}, Peer::None, 1, "", "cannot connect to 127.0.0.1:6374: Connection refused"},
-    {{"send", "nosuchhost.invalid", "hi"}, Peer::None, 1, "", "cannot resolve nosuchhost.invalid"},
+    {{"send", "127.0.0.1"}, "late\n", Peer::Greets, 0, OUR_HELLO + Chat("late") + LEAVING, ""},
+    {{"send", "127.0.0.1"}, "\n", Peer::None, 2, "", "nothing to send"},
+    {{"send", "127.0.0.1", ""}, nullptr, Peer::None, 2, "", "nothing to send"},
+    {{"send", "127.0.0.1"}, nullptr, Peer::None, 1, "", "cannot read standard input: Bad file descriptor"},
+    {{"send", "127.0.0.1", "hi"}, nullptr, Peer::ClosesAtOnce, 1, "", UNREAD},
+    {{"send", "127.0.0.1", "hi"}, nullptr, Peer::ClosesUnreadAtTheEnd, 1, "", UNREAD},
+    {{"send", "--timeout", "1", "127.0.0.1", "hi"}, nullptr, Peer::Busy, 1, "", SILENT},
+    {{"send", "--timeout", "1", "127.0.0.1", "hi"}, nullptr, Peer::Silent, 1, OUR_HELLO + LEAVING, SILENT},
+    {{"send", "--timeout", "1", "127.0.0.1", "hi"}, nullptr, Peer::StaysOpen, 1, OUR_HELLO + Chat("hi") + LEAVING,
+     "127.0.0.1:6374 did not close the connection within 1 s: delivery not confirmed"},
+    {{"send", "127.0.0.1", "hi"}, nullptr, Peer::None, 1, "", "cannot connect to 127.0.0.1:6374: Connection refused"},
+    {{"send", "nosuchhost.invalid", "hi"}, nullptr, Peer::None, 1, "", "cannot resolve nosuchhost.invalid"},
 };
 
 class TermSend : public ::testing::TestWithParam<SendRow> {};
 
 TEST_P(TermSend, DeliversOrSaysWhyNot) {
     const SendRow& row = GetParam();
-    SetDefaultSettings(chatSettings);
+    // A settings file that cannot be read: the defaults stand, and nothing
+    // is written.
+    UseSettingsFile("/dev/null/settings.ini");
     ResetConnectionState();
     int listener = row.peer == Peer::None ? -1 : RawSocket(true);
     std::string received;
-    // The peer runs beside RunSend, which holds this thread until it is done.
+    std::atomic<bool> sendDone{false};
+    // The peer runs beside the send, which holds this thread until it is done.
     std::thread peer([&] {
         pollfd p = {listener, POLLIN, 0};
-        if (listener < 0 || poll(&p, 1, 5000) != 1) return;
+        if (listener < 0 || row.peer == Peer::Busy || poll(&p, 1, 5000) != 1) return;
         int fd = accept(listener, nullptr, nullptr);
-        if (row.peer == Peer::Reads) received = Receive(fd, SIZE_MAX, 5000);
+        if (row.peer != Peer::Silent && row.peer != Peer::ClosesAtOnce) send(fd, ANNA.data(), ANNA.size(), MSG_NOSIGNAL);
+        if (row.peer != Peer::ClosesAtOnce && row.peer != Peer::ClosesUnreadAtTheEnd) {
+            received = Receive(fd, SIZE_MAX, 5000);
+        }
         pollfd end = {fd, POLLRDHUP, 0};
         if (row.peer == Peer::ClosesUnreadAtTheEnd) poll(&end, 1, 5000);
+        for (int i = 0; row.peer == Peer::StaysOpen && !sendDone && i < 500; ++i) usleep(10000);
         close(fd);
     });
+    int input[2] = {-1, -1};
+    std::thread typist;
+    if (row.input) {
+        ASSERT_EQ(pipe(input), 0);
+        fcntl(input[0], F_SETFL, O_NONBLOCK);
+        typist = std::thread([&] {
+            usleep(300000);
+            ASSERT_EQ(write(input[1], row.input, strlen(row.input)), static_cast<ssize_t>(strlen(row.input)));
+            close(input[1]);
+        });
+    }
     const Arguments arguments = ParseArguments(row.arguments);
     std::string failure;
-    EXPECT_EQ(RunSend(arguments, arguments.text, &failure), row.status);
+    EXPECT_EQ(SendCommand(arguments, input[0], &failure), row.status);
+    sendDone = true;
     peer.join();
+    if (typist.joinable()) typist.join();
+    if (input[0] >= 0) close(input[0]);
     if (listener >= 0) close(listener);
     EXPECT_EQ(failure, row.failure);
     EXPECT_TRUE(received == row.received) << received.size() << " bytes";

@@ -3,6 +3,8 @@
 of the test's own on 127.0.0.1: what the screen shows and what goes on the
 wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
 import os
+import pty
+import select
 import socket
 import subprocess
 import sys
@@ -14,9 +16,13 @@ SERVER = "screen-test-%d" % os.getpid()
 WAIT = 5.0
 
 
+# The program and tmux in a UTF-8 locale, as a user's terminal is.
+UTF8 = dict(os.environ, LC_ALL="C.UTF-8")
+
+
 def tmux(*args):
     return subprocess.run(["tmux", "-L", SERVER] + list(args), capture_output=True, text=True,
-                          timeout=WAIT).stdout
+                          timeout=WAIT, env=UTF8).stdout
 
 
 def screen():
@@ -53,6 +59,30 @@ def read(peer, count):
     return data
 
 
+def leaves_when_the_terminal_goes(home):
+    """A terminal that goes away without a SIGHUP (the program's session has
+    no controlling terminal): standard input hangs up, and the program
+    leaves rather than spin on it."""
+    master, slave = pty.openpty()
+    program = subprocess.Popen([NORRIK], stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
+                               env=dict(UTF8, HOME=home, TERM="xterm"))
+    os.close(slave)
+    shown, end = b"", time.time() + WAIT
+    while b"idle" not in shown and time.time() < end:
+        if select.select([master], [], [], 0.1)[0]:
+            shown += os.read(master, 4096)
+    os.close(master)
+    end, pid = time.time() + WAIT, 0
+    while pid == 0 and time.time() < end:
+        time.sleep(0.05)
+        pid, _, usage = os.wait4(program.pid, os.WNOHANG)
+    if pid == 0:
+        program.kill()
+        program.wait()
+        raise AssertionError("still running after its terminal went away")
+    assert usage.ru_utime + usage.ru_stime < 1.0, "it spun: %.2f s of CPU" % (usage.ru_utime + usage.ru_stime)
+
+
 def main():
     if subprocess.run(["sh", "-c", "command -v tmux"], capture_output=True).returncode != 0:
         print("skipped: tmux is not installed")
@@ -62,9 +92,11 @@ def main():
     with open(home + "/.config/norrik/settings.ini", "w") as settings:
         settings.write("Nickname=Tux\n")
     tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", "80", "-y", "24",
-         "env HOME=%s TERM=xterm-256color %s --server" % (home, NORRIK))
+         "env HOME=%s TERM=xterm-256color LC_ALL=C.UTF-8 %s --server" % (home, NORRIK))
     try:
-        wait_for("***Your IP number is: ")
+        # The platform's own words: no WinSock.
+        shown = wait_for("***Your IP number is: ")
+        assert "Using POSIX sockets" in shown and "WinSock" not in shown, shown
         peer = socket.create_connection(("127.0.0.1", 6374), timeout=WAIT)
         peer.settimeout(0.2)
         assert read(peer, 20) == message(0x20, b"Tux"), "the greeting"
@@ -73,34 +105,81 @@ def main():
         shown = wait_for("<Anna> hi?[2J   there")
         assert shown.splitlines()[0].startswith(" Norrik 1.9 | connected to Anna"), shown
 
+        # A popup that arrives while the user types takes none of the keys:
+        # the line goes out whole, and the box waits for Tab.
+        tmux("send-keys", "-t", "t", "I was saying that the se")
+        wait_for("> I was saying that the se")
         peer.sendall(message(0x10, b"Lunch?\r\nAt noon?"))
         shown = wait_for("Popup message from Anna")
-        assert "| Lunch?" in shown and "| At noon?" in shown and "r: reply   Esc: close" in shown, shown
+        tmux("send-keys", "-t", "t", "rver is fine", "Escape", "Enter")
+        assert read(peer, 40) == message(0, b"I was saying that the server is fine"), "the typed line"
+        shown = wait_for("Tab: go here to reply or close")
+        assert "| Lunch?" in shown and "| At noon?" in shown and "Tab: go here to reply or close" in shown, shown
+        assert shown.splitlines()[0].rstrip().endswith("Tab: 1 popup"), shown
+        tmux("send-keys", "-t", "t", "Tab")
+        wait_for("r: reply  Esc: close  Ctrl+X: close all  Tab: back")
         tmux("send-keys", "-t", "t", "r")
         wait_for("Send popup message to Anna")
         tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
         assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
-        # A server has no Disconnect: the peer stays.
+        # Esc closes the box, and the keys are the input line's again.
         tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
         wait_for("***/disconnect is not available now")
+        # Many popups: the input line keeps working, and one key closes all.
+        peer.sendall(message(0x10, b"one") + message(0x10, b"two") + message(0x10, b"three"))
+        wait_for("Tab: 3 popups")
+        tmux("send-keys", "-t", "t", "Escape", "C-x")
+        wait_for("no popup", lambda shown: "Popup message" not in shown and "Tab:" not in shown)
+        # An error box shows at once and takes no typed text: Esc, or Enter
+        # on an empty line, dismisses it.
+        tmux("send-keys", "-t", "t", "/popup", "Enter")
+        wait_for("| Unable to comply(empty message)")
+        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter")
+        assert read(peer, 40) == message(0, b"hello world again") + message(0x08, b"jumps high"), "typed under a box"
+        tmux("send-keys", "-t", "t", "Escape", "/popup", "Enter")
+        wait_for("Esc: OK")
+        tmux("send-keys", "-t", "t", "Enter")
+        wait_for("no box", lambda shown: "Esc: OK" not in shown)
         tmux("send-keys", "-t", "t", "hello there", "Enter")
         assert read(peer, 20) == message(0, b"hello there"), "the chat line"
+        # Characters, not bytes: typed, edited and shown in the locale, sent
+        # in Windows-1252, where a character it lacks is '?'.
+        tmux("send-keys", "-t", "t", "héllo 日本", "BSpace")
+        wait_for("> héllo 日", lambda shown: shown.splitlines()[-1].rstrip() == "> héllo 日")
+        tmux("send-keys", "-t", "t", "Enter")
+        assert read(peer, 20) == message(0, b"h\xe9llo ?"), "the line in the code page"
+        peer.sendall(message(0, b"w\xf6rld \x80"))
+        wait_for("<Anna> wörld €")
         wait_for("<Tux> hello there")
 
+        # Scrolled back, arriving lines do not move the view; the status
+        # line counts them until PgDn comes back to the end.
+        peer.sendall(b"".join(message(0, b"filler %d" % i) for i in range(30)))
+        wait_for("<Anna> filler 29")
+        tmux("send-keys", "-t", "t", "PPage")
+        before = wait_for("PgDn: newer").splitlines()[1:-1]
+        peer.sendall(message(0, b"while you read"))
+        shown = wait_for("1 new").splitlines()
+        assert shown[1:-1] == before, shown
+        tmux("send-keys", "-t", "t", "NPage", "NPage")
+        wait_for("<Anna> while you read")
+
         # Smaller: laid out again, the status on top, the input line at the
-        # bottom, the newest line just above it; Up recalls the last line.
+        # bottom, the newest line just above it; Up recalls the last line
+        # typed, as it was typed.
         tmux("resize-window", "-t", "t", "-x", "40", "-y", "10")
         tmux("send-keys", "-t", "t", "Up")
-        lines = wait_for("> hello there on the input line",
-                         lambda shown: shown.splitlines()[-1:] == ["> hello there"]).splitlines()
+        lines = wait_for("> héllo 日 on the input line",
+                         lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
-        assert lines[8] == "<Tux> hello there" and lines[9].startswith("> hello there"), lines
+        assert lines[8] == "<Anna> while you read" and lines[9].startswith("> héllo 日"), lines
 
         tmux("send-keys", "-t", "t", "C-c")
         assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"
         assert read(peer, 1) == b"", "the close"
     finally:
         tmux("kill-server")
+    leaves_when_the_terminal_goes(home)
     print("screen test passed")
     return 0
 

@@ -43,6 +43,11 @@ Value Number(uint32_t value) { return {RegistryValueType::Dword, std::string(rei
 std::string StoredSummary() {
     std::string text;
     for (const Setting& setting : SETTINGS) {
+        // The terminal's own are never in the registry.
+        if (setting.terminalOnly) {
+            text += fake.values.count(setting.name) ? " <terminal's own stored>" : "";
+            continue;
+        }
         auto [type, data] =
             fake.values.count(setting.name) ? fake.values[setting.name] : Value{RegistryValueType::Other, ""};
         uint32_t number = 0;
