@@ -104,6 +104,19 @@ PROCESS = [
     ("Size of the .exe", "size.norrik", "size.empty"),
 ]
 
+# A history that fills: the shown copy beside history_window.exe, after
+# "norrik.fill." and "history.fill.".
+FILL = [
+    ("Received 500-byte messages, first 10 s", "first"),
+    ("Received 500-byte messages, history 750,000 characters or more", "full"),
+    ("Received 500-byte messages, after the first trim", "trim1"),
+    ("Received 500-byte messages, after the second trim", "trim2"),
+    ("Received 500-byte messages, after the third trim", "trim3"),
+    ("All 3,500 shown after", "all"),
+    ("Pagefile usage after the first trim", "memory.trim1"),
+    ("Pagefile usage after the burst", "memory.end"),
+]
+
 
 def main():
     folder = sys.argv[1]
@@ -130,6 +143,14 @@ def main():
     table(["Figure", "norrik", "empty window", "ratio"],
           [(label, shown(f(mine)), shown(f(base)) if base else "-", ratio(f(mine), f(base)) if base else "-")
            for label, mine, base in PROCESS if f(mine) is not None])
+    if f("norrik.fill.first") is not None or f("history.fill.first") is not None:
+        print()
+        print("3,500 messages of 500 bytes in one burst to a shown window, beside the history window program;"
+              " ratio = norrik / history window")
+        print()
+        table(["Figure", "norrik", "history window", "ratio"],
+              [(label, shown(f("norrik.fill." + name)), shown(f("history.fill." + name)),
+                ratio(f("norrik.fill." + name), f("history.fill." + name))) for label, name in FILL])
     print()
     print("Nagle's algorithm: normal build (TCP_NODELAY) and NORRIK_KEEP_NAGLE=ON; ratio = kept / off")
     print()

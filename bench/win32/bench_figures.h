@@ -15,6 +15,8 @@
 
 // The window class of empty_window.exe, which the driver waits for.
 inline const char* const EMPTY_WINDOW_CLASS = "Bench Empty Window";
+// The window class of history_window.exe.
+inline const char* const HISTORY_WINDOW_CLASS = "Bench History Window";
 
 // Milliseconds from an arbitrary start. QueryPerformanceCounter ticks at
 // 10 MHz under Wine (clock_gettime underneath), so 0.1 µs apart.

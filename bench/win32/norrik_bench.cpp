@@ -5,7 +5,7 @@
 // normal norrik.exe and once beside a copy that keeps Nagle's algorithm on,
 // and puts what it prints (bench_figures.h) into one table.
 //
-//     norrik_bench [startup] [idle] [chat] [peer]     (no argument: all)
+//     norrik_bench [startup] [idle] [chat] [peer] [fill]     (no argument: all)
 //
 // Everything runs on 127.0.0.1 and port 6374; scripts/bench gives the run a
 // network of its own, so that no other program meets it there.
@@ -395,6 +395,174 @@ void MeasureTwoCopies(bool idle, bool chat) {
     }
 }
 
+// ------------------------------------------------------ a history that fills
+
+constexpr int FILL_MESSAGES = 3500;  // enough for three trims and a while after them
+constexpr DWORD FILL_SAMPLE_MS = 2000;
+constexpr size_t FILL_FULL = 750000;  // what the program trims its history to
+
+struct FillSender {
+    SOCKET socket = INVALID_SOCKET;
+    bool sent = false;
+};
+
+// Sends FILL_MESSAGES messages of 500 text bytes, one block per send call,
+// back to back; a send waits as long as the receiver takes.
+DWORD WINAPI SendFill(void* argument) {
+    FillSender* sender = static_cast<FillSender*>(argument);
+    for (int i = 0; i < FILL_MESSAGES; ++i) {
+        const std::string message = ChatMessage(Numbered("fill ", i, MAX_TEXT_LENGTH, 'f'));
+        for (size_t at = 0; at < message.size(); at += WIRE_BLOCK) {
+            if (send(sender->socket, message.data() + at, WIRE_BLOCK, 0) != WIRE_BLOCK) return 1;
+        }
+    }
+    sender->sent = true;
+    return 0;
+}
+
+SOCKET ConnectFill() {
+    static WSADATA data;
+    static const int started = WSAStartup(MAKEWORD(2, 2), &data);
+    if (started != 0) return INVALID_SOCKET;
+    SOCKET handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    const BOOL on = TRUE;
+    setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    sockaddr_in where = {};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(CHAT_PORT);
+    where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(handle, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
+        closesocket(handle);
+        return INVALID_SOCKET;
+    }
+    return handle;
+}
+
+struct FillSample {
+    double ms;
+    int shown;  // messages shown so far: the number of the last one, plus one
+    size_t length;
+    double pagefileKb;
+};
+
+FillSample SampleFill(HWND history, HANDLE process, double start) {
+    FillSample sample = {NowMs() - start, 0, 0, 0};
+    std::vector<char> text(1, '\0');
+    DWORD_PTR length = 0, copied = 0;
+    if (Ask(history, WM_GETTEXTLENGTH, 0, 0, &length)) text.resize(length + 1, '\0');
+    Ask(history, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), &copied);
+    const std::string shown(text.data(), copied);
+    sample.length = shown.size();
+    const size_t last = shown.rfind("<Raw> fill ");
+    if (last != std::string::npos) sample.shown = std::atoi(shown.c_str() + last + 11) + 1;
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    if (GetProcessMemoryInfo(process, &counters, sizeof counters)) sample.pagefileKb = counters.PagefileUsage / 1024.0;
+    return sample;
+}
+
+double Rate(const FillSample& from, const FillSample& to) { return (to.shown - from.shown) * 1000.0 / (to.ms - from.ms); }
+
+// The burst sent over socket to the shown window whose history pane is
+// history, sampled every FILL_SAMPLE_MS: messages a second over the first
+// 10 s, over the intervals that begin with the history at least
+// FILL_FULL long, and over the interval after each of the first three
+// trims (a sample shorter than the one before); the time until all have
+// arrived, and the memory after the first trim and after the burst.
+void MeasureFill(const std::string& name, HWND history, HANDLE process, SOCKET socket) {
+    FillSender sender;
+    sender.socket = socket;
+    const double start = NowMs();
+    HANDLE thread = CreateThread(nullptr, 0, SendFill, &sender, 0, nullptr);
+    std::vector<FillSample> samples = {{0, 0, 0, 0}};
+    double allMs = -1;
+    while (samples.back().ms < 1200000.0 && Running(process)) {
+        const double due = samples.back().ms + FILL_SAMPLE_MS;
+        while (NowMs() - start < due) {
+            Sleep(100);
+        }
+        samples.push_back(SampleFill(history, process, start));
+        const FillSample& now = samples.back();
+        std::printf("%s.trace %.1fs %d %zu %.0fKB\n", name.c_str(), now.ms / 1000, now.shown, now.length,
+                    now.pagefileKb);
+        std::fflush(stdout);
+        if (now.shown >= FILL_MESSAGES) break;
+        // Nothing more for 30 s: it has stopped.
+        if (samples.size() > 15 && samples[samples.size() - 16].shown == now.shown) break;
+    }
+    if (samples.back().shown >= FILL_MESSAGES) allMs = samples.back().ms;
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    size_t tenth = 1;  // the first sample 10 s after the start
+    while (tenth + 1 < samples.size() && samples[tenth].ms < 10000) ++tenth;
+    Figure((name + ".first").c_str(), tenth < samples.size() ? Rate(samples[0], samples[tenth]) : -1, "msg/s");
+    int fullShown = 0;
+    double fullMs = 0;
+    std::vector<size_t> trims;
+    for (size_t i = 1; i + 1 < samples.size(); ++i) {
+        if (samples[i].length >= FILL_FULL && samples[i + 1].shown < FILL_MESSAGES) {
+            fullShown += samples[i + 1].shown - samples[i].shown;
+            fullMs += samples[i + 1].ms - samples[i].ms;
+        }
+        if (samples[i].length < samples[i - 1].length) trims.push_back(i);
+    }
+    if (fullMs > 0) {
+        Figure((name + ".full").c_str(), fullShown * 1000.0 / fullMs, "msg/s");
+    } else {
+        Missing((name + ".full").c_str(), "never-full");
+    }
+    for (size_t trim = 0; trim < 3; ++trim) {
+        const std::string label = name + ".trim" + std::to_string(trim + 1);
+        if (trim < trims.size() && trims[trim] + 1 < samples.size() && samples[trims[trim] + 1].shown < FILL_MESSAGES) {
+            Figure(label.c_str(), Rate(samples[trims[trim]], samples[trims[trim] + 1]), "msg/s");
+        } else {
+            Missing(label.c_str(), "no-trim");
+        }
+    }
+    if (allMs > 0) {
+        Figure((name + ".all").c_str(), allMs / 1000, "s");
+    } else {
+        Missing((name + ".all").c_str(), "not-all-arrived");
+    }
+    if (!trims.empty()) Figure((name + ".memory.trim1").c_str(), samples[trims[0]].pagefileKb, "KB");
+    Figure((name + ".memory.end").c_str(), samples.back().pagefileKb, "KB");
+}
+
+void MeasureFills() {
+    {
+        Program alice("Alice");
+        if (!alice.started() || !Serve(alice)) {
+            Missing("norrik.fill", "server-did-not-start");
+        } else {
+            SOCKET socket = ConnectFill();
+            const std::string hello = ControlMessage(static_cast<char>(CTRL_HELLO), "Raw");
+            if (socket == INVALID_SOCKET ||
+                send(socket, hello.data(), static_cast<int>(hello.size()), 0) != static_cast<int>(hello.size()) ||
+                !alice.WaitForHistory("*** You are connected to Raw.")) {
+                Missing("norrik.fill", "peer-did-not-connect");
+            } else {
+                MeasureFill("norrik.fill", alice.history, alice.process.hProcess, socket);
+            }
+            if (socket != INVALID_SOCKET) closesocket(socket);
+        }
+    }
+    PROCESS_INFORMATION started = {};
+    HWND window = nullptr;
+    if (TimeToWindow(BesideMe("history_window.exe"), HISTORY_WINDOW_CLASS, &started, &window) < 0) {
+        Missing("history.fill", "did-not-start");
+    } else {
+        SOCKET socket = ConnectFill();
+        HWND history = FindWindowExA(window, nullptr, "EDIT", nullptr);
+        if (socket == INVALID_SOCKET || !history) {
+            Missing("history.fill", "did-not-connect");
+        } else {
+            MeasureFill("history.fill", history, started.hProcess, socket);
+        }
+        if (socket != INVALID_SOCKET) closesocket(socket);
+    }
+    EndProcess(started, window);
+}
+
 // ------------------------------------------------- a copy and a raw peer
 
 bool SendInBlocks(RawPeer& peer, const std::string& message) {
@@ -500,5 +668,6 @@ int main(int argc, char** argv) {
     const bool chat = Wanted(argc, argv, "chat");
     if (idle || chat) MeasureTwoCopies(idle, chat);
     if (Wanted(argc, argv, "peer")) MeasureCopyWithPeer();
+    if (Wanted(argc, argv, "fill")) MeasureFills();
     return 0;
 }

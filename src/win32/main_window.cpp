@@ -165,9 +165,16 @@ void InitMainWindow(HWND window) {
         CheckMenuItem(GetMenu(window), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
     }
 
-    bool trayIconAdded = settings.Trayicon == 1 && AddTrayIcon();
-    if (StartsHidden(settings, trayIconAdded)) {
-        HideMainWindow();
+    // Adding the tray icon takes tens of milliseconds under Wine. Only a
+    // window that may start hidden waits for it; any other is shown, set up
+    // and drawn first.
+    const bool mayStartHidden = StartsHidden(settings, true);
+    if (mayStartHidden) {
+        if (StartsHidden(settings, AddTrayIcon())) {
+            HideMainWindow();
+        } else {
+            ShowMainWindow();
+        }
     } else {
         ShowMainWindow();
     }
@@ -176,6 +183,10 @@ void InitMainWindow(HWND window) {
 
     ApplyControlStates();
     if (shell.inputLine) SetFocus(shell.inputLine);
+    if (!mayStartHidden) {
+        UpdateWindow(window);
+        if (settings.Trayicon == 1) AddTrayIcon();
+    }
 }
 
 namespace {
