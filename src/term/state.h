@@ -163,6 +163,10 @@ struct TermState {
     bool titleMarkedShown = false;
     // Which part of the history the screen shows (history_view.h).
     HistoryView view;
+    // A time stamp before each line of the history (the setting Timestamps),
+    // and colours for the kinds of lines, where the terminal has them.
+    bool timestamps = false;
+    bool colours = false;
     // Something changed since the screen was last drawn.
     bool changed = true;
 

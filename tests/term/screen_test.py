@@ -3,6 +3,7 @@
 of the test's own on 127.0.0.1: what the screen shows and what goes on the
 wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
 import os
+import re
 import pty
 import select
 import socket
@@ -125,6 +126,10 @@ def main():
         # Esc closes the box, and the keys are the input line's again.
         tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
         wait_for("***/disconnect is not available now")
+        # Colours: the program's lines, the peer's name.
+        coloured = tmux("capture-pane", "-p", "-e", "-t", "t")
+        assert re.search(r"\x1b\[36m\[\d\d:\d\d\] \*\*\*/disconnect is not available now", coloured), coloured
+        assert "\x1b[35m<Anna>\x1b[39m hi?[2J" in coloured, coloured
         # Many popups: the input line keeps working, and one key closes all.
         peer.sendall(message(0x10, b"one") + message(0x10, b"two") + message(0x10, b"three"))
         wait_for("Tab: 3 popups")
@@ -172,7 +177,8 @@ def main():
         lines = wait_for("> héllo 日 on the input line",
                          lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
-        assert lines[8] == "<Anna> while you read" and lines[9].startswith("> héllo 日"), lines
+        assert re.fullmatch(r"\[\d\d:\d\d\] <Anna> while you read", lines[8]), lines
+        assert lines[9].startswith("> héllo 日"), lines
 
         tmux("send-keys", "-t", "t", "C-c")
         assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"
