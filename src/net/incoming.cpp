@@ -15,6 +15,8 @@
 // Everything a peer sends is text handed to AppendHistory or copied with
 // CopyText into a field it is cut to: never a format, never past a field.
 
+void (*PopupDropped)(const char* peerName) = nullptr;
+
 namespace {
 
 constexpr unsigned BEEP_FREQUENCY = 500;
@@ -36,7 +38,10 @@ void ShowAction(const char* text) {
 }
 
 void OpenPopup(const char* text) {
-    if (chatSettings.IgnorePopup != 0) return;
+    if (chatSettings.IgnorePopup != 0) {
+        if (PopupDropped) PopupDropped(connectionState.peerName);
+        return;
+    }
     if (chatSettings.PlaySound == 1 && PopupSoundDue(MillisecondsNow())) PlayWaveFile(chatSettings.SoundPath);
     if (OpenReceivedPopupCount() < MAX_OPEN_RECEIVED_POPUPS) {
         char caption[POPUP_CAPTION_SIZE];

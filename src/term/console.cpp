@@ -33,6 +33,7 @@ void HistoryPaneAppend(const char* text) {
     const bool beginsLine = term.history.empty() || term.history.back() == '\n';
     if (term.timestamps) shown = Stamped(shown, beginsLine, StampOfNow());
     term.history += shown;
+    ++term.historyAppends;
     ViewAppended(term.view, shown);
     term.changed = true;
 }

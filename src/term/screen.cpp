@@ -24,6 +24,7 @@
 #include "term/history_lines.h"
 #include "term/history_view.h"
 #include "term/input_editor.h"
+#include "term/popups.h"
 #include "term/settings_file.h"
 #include "term/status_line.h"
 #include "term/state.h"
@@ -267,7 +268,11 @@ void KeyForCompose(const Key& key) {
         compose.open = false;
     } else if (key.Is(KEY_ENTER_CR) || key.function == KEY_ENTER) {
         // Empty: the box says so and the window stays, as on Windows.
-        if (SendPopupText(ToWire(composeText).c_str())) compose.open = false;
+        const std::string text = ToWire(composeText);
+        SendPopupAndTrace(text, [&] {
+            if (SendPopupText(text.c_str())) compose.open = false;
+            return !compose.open;
+        });
     } else if (key.Is(KEY_CTRL_J)) {
         if (WireLength(composeText + L"\r\n") <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += L"\r\n";
     } else if (IsBackspace(key)) {
@@ -369,6 +374,7 @@ int RunScreen(const Arguments& arguments) {
         return 1;
     }
     LoadCurrentSettings();
+    TellDroppedPopups();
     const bool codePageKnown = UseCodePage(static_cast<uint32_t>(CurrentSettings().CodePage));
     term.timestamps = CurrentSettings().Timestamps != 0;
     initscr();

@@ -144,6 +144,9 @@ struct TermState {
     // end in "\r\n". Its length stays within the core's capacity, which
     // trims it.
     std::string history;
+    // Texts appended to the history so far: the core tells every refusal
+    // of a send in a line.
+    size_t historyAppends = 0;
     // The input line as typed, and the caret in it (in characters).
     std::wstring input;
     size_t caret = 0;

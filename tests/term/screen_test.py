@@ -123,9 +123,11 @@ def main():
         wait_for("Send popup message to Anna")
         tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
         assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
-        # Esc closes the box, and the keys are the input line's again.
+        # Esc closes the box, and the keys are the input line's again; the
+        # popups, received and sent, stay in the history.
         tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
-        wait_for("***/disconnect is not available now")
+        shown = wait_for("***/disconnect is not available now")
+        assert "***Popup from Anna: Lunch?" in shown and "***Popup sent to Anna: Yes" in shown, shown
         # Colours: the program's lines, the peer's name.
         coloured = tmux("capture-pane", "-p", "-e", "-t", "t")
         assert re.search(r"\x1b\[36m\[\d\d:\d\d\] \*\*\*/disconnect is not available now", coloured), coloured
@@ -139,8 +141,10 @@ def main():
         # on an empty line, dismisses it.
         tmux("send-keys", "-t", "t", "/popup", "Enter")
         wait_for("| Unable to comply(empty message)")
-        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter")
-        assert read(peer, 40) == message(0, b"hello world again") + message(0x08, b"jumps high"), "typed under a box"
+        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter", "/popup at 2", "Enter")
+        assert read(peer, 60) == (message(0, b"hello world again") + message(0x08, b"jumps high") +
+                                  message(0x10, b"at 2")), "typed under a box"
+        wait_for("***Popup sent to Anna: at 2")
         tmux("send-keys", "-t", "t", "Escape", "/popup", "Enter")
         wait_for("Esc: OK")
         tmux("send-keys", "-t", "t", "Enter")
