@@ -20,6 +20,8 @@
 // history must show nothing the peer could pass off as the program's own
 // lines ("*** You are connected to ...").
 
+void (*PopupDropped)(const char* peerName) = nullptr;
+
 namespace {
 
 constexpr unsigned BEEP_FREQUENCY = 500;
@@ -74,7 +76,10 @@ void ShowAction(const char* text) {
 }
 
 void OpenPopup(const char* text) {
-    if (chatSettings.IgnorePopup != 0) return;
+    if (chatSettings.IgnorePopup != 0) {
+        if (PopupDropped) PopupDropped(connectionState.peerName);
+        return;
+    }
     if (chatSettings.PlaySound == 1 && PopupSoundDue(MillisecondsNow())) PlayWaveFile(chatSettings.SoundPath);
     if (OpenReceivedPopupCount() < MAX_OPEN_RECEIVED_POPUPS) {
         char caption[POPUP_CAPTION_SIZE];

@@ -34,6 +34,7 @@ struct ChatSettings {
     char QuitMessage[QUIT_MESSAGE_FIELD_SIZE];
     // The terminal's own; never in the registry.
     int32_t CodePage;
+    int32_t Timestamps;
 };
 
 extern ChatSettings chatSettings;

@@ -67,4 +67,5 @@ inline constexpr Setting SETTINGS[] = {
     settings_rows::Text<&ChatSettings::QuitMessage, QUIT_MESSAGE_READ_SIZE>("QuitMessage", "Leaving",
                                                                             IDC_QUITMESSAGE),
     settings_rows::TerminalDword("CodePage", &ChatSettings::CodePage, DEFAULT_CODE_PAGE),
+    settings_rows::TerminalDword("Timestamps", &ChatSettings::Timestamps, 1),
 };

@@ -1,10 +1,14 @@
 // The history pane and the input line of the terminal: text held in the
 // view, which the screen draws.
+#include <ctime>
+#include <string>
+
 #include "term/state.h"
 #include "common/text.h"
 #include "seams/history_pane.h"
 #include "seams/input_line.h"
 #include "term/code_page.h"
+#include "term/history_lines.h"
 #include "term/history_view.h"
 #include "term/socket_errors.h"
 
@@ -12,9 +16,24 @@ bool HistoryPaneExists() { return true; }
 
 size_t HistoryPaneTextLength() { return term.history.size(); }
 
+namespace {
+
+std::string StampOfNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local = {};
+    char stamp[16] = "";
+    if (localtime_r(&now, &local)) std::strftime(stamp, sizeof stamp, "[%H:%M] ", &local);
+    return stamp;
+}
+
+}  // namespace
+
 void HistoryPaneAppend(const char* text) {
-    const std::string shown = InOwnWords(text);
+    std::string shown = InOwnWords(text);
+    const bool beginsLine = term.history.empty() || term.history.back() == '\n';
+    if (term.timestamps) shown = Stamped(shown, beginsLine, StampOfNow());
     term.history += shown;
+    ++term.historyAppends;
     ViewAppended(term.view, shown);
     term.changed = true;
 }

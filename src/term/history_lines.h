@@ -25,3 +25,20 @@ std::wstring Printable(const std::wstring& text);
 std::wstring Printable(const std::string& wireText);
 // The longest start of text that fits in width columns.
 std::wstring FitColumns(const std::wstring& text, int width);
+
+// A time stamp before each line of the history, "[HH:MM] ".
+constexpr size_t STAMP_LENGTH = 8;
+// text with stamp at the start of each of its lines: at its start when it
+// begins a line, and after every line end that more text follows.
+std::string Stamped(const std::string& text, bool beginsLine, const std::string& stamp);
+// Whether a line (or row) begins with a time stamp.
+bool BeginsWithStamp(const std::wstring& row);
+
+// What a line of the history is, by how it begins after its time stamp: a
+// chat line of the peer ("<NAME> " with the peer's name) or one's own, a
+// line of the program ("***"), or an error it tells.
+enum class LineKind { Plain, Own, Peer, System, Error };
+LineKind KindOf(const std::string& line, const std::string& peer);
+
+// Colours where the terminal has them, unless NO_COLOR is set to anything.
+bool ColoursWanted(bool terminalHasColours, const char* noColor);

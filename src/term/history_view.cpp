@@ -33,37 +33,60 @@ std::vector<std::wstring> Rows(const std::string& history, size_t start, size_t 
     return HistoryRows(history.substr(start, end - start), width);
 }
 
-// At most most rows, from the view's top row on.
-std::vector<std::wstring> RowsFromTop(const std::string& history, const HistoryView& view, int width, size_t most) {
-    std::vector<std::wstring> shown;
-    size_t skip = static_cast<size_t>(std::max(0, view.topRow));
-    for (size_t line = std::min(view.top, history.size()); line < history.size() && shown.size() < most;) {
-        const size_t end = LineEndFrom(history, line);
-        const std::vector<std::wstring> rows = Rows(history, line, end, width);
-        for (size_t row = std::min(skip, rows.size()); row < rows.size() && shown.size() < most; ++row) {
-            shown.push_back(rows[row]);
+// Rows with where they come from.
+struct Taken {
+    std::deque<std::wstring> rows;
+    std::deque<RowSource> sources;
+};
+
+void AddLine(Taken& shown, const std::string& history, size_t start, size_t end, int width, bool atFront) {
+    const std::vector<std::wstring> rows = Rows(history, start, end, width);
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const RowSource source = {start, end, row == 0};
+        if (atFront) {
+            shown.rows.insert(shown.rows.begin() + static_cast<long>(row), rows[row]);
+            shown.sources.insert(shown.sources.begin() + static_cast<long>(row), source);
+        } else {
+            shown.rows.push_back(rows[row]);
+            shown.sources.push_back(source);
         }
-        skip = 0;
+    }
+}
+
+// At most most rows, from the view's top row on.
+Taken RowsFromTop(const std::string& history, const HistoryView& view, int width, size_t most) {
+    Taken shown;
+    size_t skip = static_cast<size_t>(std::max(0, view.topRow));
+    for (size_t line = std::min(view.top, history.size()); line < history.size() && shown.rows.size() < most + skip;) {
+        const size_t end = LineEndFrom(history, line);
+        AddLine(shown, history, line, end, width, false);
+        for (; skip > 0 && !shown.rows.empty(); --skip) shown.rows.pop_front(), shown.sources.pop_front();
         line = end;
     }
+    shown.rows.resize(std::min(shown.rows.size(), most));
+    shown.sources.resize(shown.rows.size());
     return shown;
 }
 
 // The last height rows, and where the first of them stands.
-std::vector<std::wstring> LastRows(const std::string& history, int width, size_t height, HistoryView* top) {
-    std::deque<std::wstring> shown;
+Taken LastRows(const std::string& history, int width, size_t height, HistoryView* top) {
+    Taken shown;
     size_t start = history.size();
     size_t firstRow = 0;
-    while (start > 0 && shown.size() < height) {
+    while (start > 0 && shown.rows.size() < height) {
         const size_t end = start;
         start = LineStartBefore(history, end);
-        const std::vector<std::wstring> rows = Rows(history, start, end, width);
-        shown.insert(shown.begin(), rows.begin(), rows.end());
+        AddLine(shown, history, start, end, width, true);
         firstRow = 0;
-        while (shown.size() > height) shown.pop_front(), ++firstRow;
+        while (shown.rows.size() > height) shown.rows.pop_front(), shown.sources.pop_front(), ++firstRow;
     }
     if (top) top->top = start, top->topRow = static_cast<int>(firstRow);
-    return std::vector<std::wstring>(shown.begin(), shown.end());
+    return shown;
+}
+
+std::vector<std::wstring> Give(const Taken& shown, size_t rows, std::vector<RowSource>* sources) {
+    if (sources) sources->assign(shown.sources.begin(), shown.sources.begin() + static_cast<long>(rows));
+    return std::vector<std::wstring>(shown.rows.begin(), shown.rows.begin() + static_cast<long>(rows));
 }
 
 void FollowTheEnd(HistoryView& view) {
@@ -73,18 +96,17 @@ void FollowTheEnd(HistoryView& view) {
 
 }  // namespace
 
-std::vector<std::wstring> ShownRows(const std::string& history, HistoryView& view, int width, int height) {
+std::vector<std::wstring> ShownRows(const std::string& history, HistoryView& view, int width, int height,
+                                    std::vector<RowSource>* sources) {
     const size_t rows = static_cast<size_t>(std::max(0, height));
     if (!view.atEnd) {
         // One row more tells whether anything lies below the screen.
-        std::vector<std::wstring> shown = RowsFromTop(history, view, width, rows + 1);
-        if (shown.size() > rows) {
-            shown.pop_back();
-            return shown;
-        }
+        const Taken shown = RowsFromTop(history, view, width, rows + 1);
+        if (shown.rows.size() > rows) return Give(shown, rows, sources);
         FollowTheEnd(view);
     }
-    return LastRows(history, width, rows, nullptr);
+    const Taken last = LastRows(history, width, rows, nullptr);
+    return Give(last, last.rows.size(), sources);
 }
 
 void ScrollHistory(const std::string& history, HistoryView& view, int rows, int width, int height) {
@@ -92,7 +114,7 @@ void ScrollHistory(const std::string& history, HistoryView& view, int rows, int 
     if (view.atEnd) {
         if (rows >= 0) return;
         HistoryView top;
-        if (LastRows(history, width, screen, &top).size() < screen) return;  // all of it is in view
+        if (LastRows(history, width, screen, &top).rows.size() < screen) return;  // all of it is in view
         view = top;
         view.atEnd = false;
     }
@@ -109,7 +131,7 @@ void ScrollHistory(const std::string& history, HistoryView& view, int rows, int 
         view.topRow -= lineRows;
         view.top = end;
     }
-    if (RowsFromTop(history, view, width, screen + 1).size() <= screen) FollowTheEnd(view);
+    if (RowsFromTop(history, view, width, screen + 1).rows.size() <= screen) FollowTheEnd(view);
 }
 
 void ViewAppended(HistoryView& view, const std::string& text) {

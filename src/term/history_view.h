@@ -8,10 +8,18 @@
 
 #include "term/state.h"
 
+// Where a row shown comes from: the line of the history (from its start to
+// just after its line end) and whether it is the line's first row.
+struct RowSource {
+    size_t lineStart, lineEnd;
+    bool first;
+};
+
 // The rows to draw, at most height of them, from the history (text in the
-// wire's code page) at width columns. A view scrolled back that comes to
-// show the end follows it again.
-std::vector<std::wstring> ShownRows(const std::string& history, HistoryView& view, int width, int height);
+// wire's code page) at width columns, and where each comes from when asked.
+// A view scrolled back that comes to show the end follows it again.
+std::vector<std::wstring> ShownRows(const std::string& history, HistoryView& view, int width, int height,
+                                    std::vector<RowSource>* sources = nullptr);
 
 // Scrolls by rows: back to older lines when negative, forward when
 // positive, no further than the first row or the end.

@@ -3,11 +3,13 @@
 #include "app/interpreter.h"
 #include "seams/input_line.h"
 #include "term/code_page.h"
+#include "term/popups.h"
 #include "term/state.h"
 
 namespace {
 
 InputRecall& recall = term.recall;
+const std::string POPUP_WORD = "/popup";
 
 void Show(const std::wstring& line) {
     term.input = line;
@@ -60,5 +62,15 @@ void EnterInputLine() {
     }
     recall.at = recall.lines.size();
     recall.typedAside.clear();
-    HandleInputLine();
+    // "/popup TEXT" as the interpreter reads it: the text from the eighth
+    // character on.
+    const std::string line = ToWire(term.input);
+    if (line.compare(0, POPUP_WORD.size(), POPUP_WORD) != 0 || line.size() <= POPUP_WORD.size() + 1) {
+        HandleInputLine();
+        return;
+    }
+    SendPopupAndTrace(line.substr(POPUP_WORD.size() + 1), [] {
+        HandleInputLine();
+        return true;
+    });
 }

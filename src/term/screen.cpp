@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "term/history_lines.h"
 #include "term/history_view.h"
 #include "term/input_editor.h"
+#include "term/popups.h"
 #include "term/settings_file.h"
 #include "term/status_line.h"
 #include "term/state.h"
@@ -72,14 +74,33 @@ void DrawText(int row, int column, const std::wstring& text, int width) {
     mvaddnwstr(row, column, fits.c_str(), static_cast<int>(fits.size()));
 }
 
+
+// The history lies between the status line and the input line.
+int HistoryHeight() { return std::max(0, LINES - 2); }
+
 int TextColumns(const std::wstring& text) {
     int columns = 0;
     for (wchar_t c : text) columns += ColumnsOf(c);
     return columns;
 }
 
-// The history lies between the status line and the input line.
-int HistoryHeight() { return std::max(0, LINES - 2); }
+// A row of the history in the colour of its line's kind: a line of the
+// program whole, a chat line's name on its first row.
+void DrawHistoryRow(int row, const std::wstring& text, LineKind kind, bool first) {
+    const size_t stamp = BeginsWithStamp(text) ? STAMP_LENGTH : 0;
+    const size_t nameEnd = text.find(L'>', stamp);
+    const bool name = (kind == LineKind::Own || kind == LineKind::Peer) && first && nameEnd != std::wstring::npos;
+    const bool whole = kind == LineKind::System || kind == LineKind::Error;
+    const attr_t colour = COLOR_PAIR(static_cast<short>(kind));
+    const size_t from = name ? stamp : whole ? 0 : text.size(), to = name ? nameEnd + 1 : text.size();
+    DrawText(row, 0, text.substr(0, from), COLS);
+    const int before = TextColumns(text.substr(0, from));
+    attron(colour);
+    DrawText(row, before, text.substr(from, to - from), COLS - before);
+    attroff(colour);
+    const int within = before + TextColumns(text.substr(from, to - from));
+    DrawText(row, within, text.substr(to), COLS - within);
+}
 
 // A framed box in the middle of the screen, shifted by offset rows and
 // columns so that stacked boxes show their edges.
@@ -133,8 +154,15 @@ void Draw() {
     if (!note.empty()) DrawText(0, std::max(1, COLS - 1 - static_cast<int>(note.size())), Wide(note), COLS - 2);
     attroff(A_REVERSE);
 
-    const std::vector<std::wstring> rows = ShownRows(term.history, term.view, COLS, HistoryHeight());
-    for (size_t row = 0; row < rows.size(); ++row) DrawText(1 + static_cast<int>(row), 0, rows[row], COLS);
+    std::vector<RowSource> sources;
+    const std::vector<std::wstring> rows = ShownRows(term.history, term.view, COLS, HistoryHeight(), &sources);
+    const std::string peer = CurrentConnection().peer;
+    for (size_t row = 0; row < rows.size(); ++row) {
+        const RowSource& source = sources[row];
+        const LineKind kind = term.colours ? KindOf(term.history.substr(source.lineStart, source.lineEnd - source.lineStart), peer)
+                                           : LineKind::Plain;
+        DrawHistoryRow(1 + static_cast<int>(row), rows[row], kind, source.first);
+    }
     if (!term.view.atEnd) {
         attron(A_REVERSE);
         DrawText(1, std::max(0, COLS - 12), L" PgDn: newer ", 12);
@@ -240,7 +268,11 @@ void KeyForCompose(const Key& key) {
         compose.open = false;
     } else if (key.Is(KEY_ENTER_CR) || key.function == KEY_ENTER) {
         // Empty: the box says so and the window stays, as on Windows.
-        if (SendPopupText(ToWire(composeText).c_str())) compose.open = false;
+        const std::string text = ToWire(composeText);
+        SendPopupAndTrace(text, [&] {
+            if (SendPopupText(text.c_str())) compose.open = false;
+            return !compose.open;
+        });
     } else if (key.Is(KEY_CTRL_J)) {
         if (WireLength(composeText + L"\r\n") <= static_cast<size_t>(POPUP_EDIT_LIMIT)) composeText += L"\r\n";
     } else if (IsBackspace(key)) {
@@ -342,8 +374,19 @@ int RunScreen(const Arguments& arguments) {
         return 1;
     }
     LoadCurrentSettings();
+    TellDroppedPopups();
     const bool codePageKnown = UseCodePage(static_cast<uint32_t>(CurrentSettings().CodePage));
+    term.timestamps = CurrentSettings().Timestamps != 0;
     initscr();
+    term.colours = ColoursWanted(has_colors(), std::getenv("NO_COLOR"));
+    if (term.colours) {
+        start_color();
+        use_default_colors();
+        init_pair(static_cast<short>(LineKind::Own), COLOR_GREEN, -1);
+        init_pair(static_cast<short>(LineKind::Peer), COLOR_MAGENTA, -1);
+        init_pair(static_cast<short>(LineKind::System), COLOR_CYAN, -1);
+        init_pair(static_cast<short>(LineKind::Error), COLOR_RED, -1);
+    }
     raw();
     // Enter arrives as a carriage return, apart from Ctrl+J.
     nonl();

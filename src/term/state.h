@@ -148,6 +148,9 @@ struct TermState {
     // end in "\r\n". Its length stays within the core's capacity, which
     // trims it.
     std::string history;
+    // Texts appended to the history so far: the core tells every refusal
+    // of a send in a line.
+    size_t historyAppends = 0;
     // The input line as typed, and the caret in it (in characters).
     std::wstring input;
     size_t caret = 0;
@@ -167,6 +170,10 @@ struct TermState {
     bool titleMarkedShown = false;
     // Which part of the history the screen shows (history_view.h).
     HistoryView view;
+    // A time stamp before each line of the history (the setting Timestamps),
+    // and colours for the kinds of lines, where the terminal has them.
+    bool timestamps = false;
+    bool colours = false;
     // Something changed since the screen was last drawn.
     bool changed = true;
 

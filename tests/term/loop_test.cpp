@@ -26,6 +26,7 @@
 #include "seams/sockets.h"
 #include "seams/timer.h"
 #include "settings/settings.h"
+#include "term/popups.h"
 #include "term/settings_file.h"
 
 namespace {
@@ -112,6 +113,7 @@ struct PeerRow {
     std::string sent;
     bool closes;
     std::string history;
+    bool ignorePopups = false;
 };
 
 const std::string ANNA = Control(CTRL_HELLO, "Anna"), GREETED = "*** You are connected to Anna.\r\n";
@@ -120,12 +122,18 @@ const PeerRow PEER_ROWS[] = {
     {3, ANNA + Control(CTRL_ACTION, "waves"), false, GREETED + "*Anna waves.\r\n"},
     {1, ANNA, true, GREETED + "***Anna has quit(Connection reset)\r\n"},
     {1000, ANNA + Control(CTRL_QUIT, "gone home"), true, GREETED + "*** Anna has quit(Quit: gone home)\r\n"},
+    // Every popup leaves a line, even one that IgnorePopup drops.
+    {1000, ANNA + Control(CTRL_POPUP, "Lunch?\r\nAt noon?"), false, GREETED + "***Popup from Anna: Lunch?\r\nAt noon?\r\n"},
+    {1000, ANNA + Control(CTRL_POPUP, "Lunch?"), false, GREETED + "***Popup from Anna dropped: IgnorePopup is set\r\n",
+     true},
 };
 
 class TermPeer : public TermLoop, public ::testing::WithParamInterface<PeerRow> {};
 
 TEST_P(TermPeer, OurServerShowsWhatARawPeerSends) {
     const PeerRow& row = GetParam();
+    TellDroppedPopups();
+    chatSettings.IgnorePopup = row.ignorePopups ? 1 : 0;
     ASSERT_TRUE(StartServer());
     mark = term.history.size();
     int peer = RawSocket(false);

@@ -3,6 +3,7 @@
 of the test's own on 127.0.0.1: what the screen shows and what goes on the
 wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
 import os
+import re
 import pty
 import select
 import socket
@@ -122,9 +123,15 @@ def main():
         wait_for("Send popup message to Anna")
         tmux("send-keys", "-t", "t", "Yes", "C-j", "see you", "Enter")
         assert read(peer, 30) == message(0x10, b"Yes\r\nsee you"), "the reply"
-        # Esc closes the box, and the keys are the input line's again.
+        # Esc closes the box, and the keys are the input line's again; the
+        # popups, received and sent, stay in the history.
         tmux("send-keys", "-t", "t", "Escape", "/disconnect", "Enter")
-        wait_for("***/disconnect is not available now")
+        shown = wait_for("***/disconnect is not available now")
+        assert "***Popup from Anna: Lunch?" in shown and "***Popup sent to Anna: Yes" in shown, shown
+        # Colours: the program's lines, the peer's name.
+        coloured = tmux("capture-pane", "-p", "-e", "-t", "t")
+        assert re.search(r"\x1b\[36m\[\d\d:\d\d\] \*\*\*/disconnect is not available now", coloured), coloured
+        assert "\x1b[35m<Anna>\x1b[39m hi?[2J" in coloured, coloured
         # Many popups: the input line keeps working, and one key closes all.
         peer.sendall(message(0x10, b"one") + message(0x10, b"two") + message(0x10, b"three"))
         wait_for("Tab: 3 popups")
@@ -134,8 +141,10 @@ def main():
         # on an empty line, dismisses it.
         tmux("send-keys", "-t", "t", "/popup", "Enter")
         wait_for("| Unable to comply(empty message)")
-        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter")
-        assert read(peer, 40) == message(0, b"hello world again") + message(0x08, b"jumps high"), "typed under a box"
+        tmux("send-keys", "-t", "t", "hello world again", "Enter", "/me jumps high", "Enter", "/popup at 2", "Enter")
+        assert read(peer, 60) == (message(0, b"hello world again") + message(0x08, b"jumps high") +
+                                  message(0x10, b"at 2")), "typed under a box"
+        wait_for("***Popup sent to Anna: at 2")
         tmux("send-keys", "-t", "t", "Escape", "/popup", "Enter")
         wait_for("Esc: OK")
         tmux("send-keys", "-t", "t", "Enter")
@@ -172,7 +181,8 @@ def main():
         lines = wait_for("> héllo 日 on the input line",
                          lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
-        assert lines[8] == "<Anna> while you read" and lines[9].startswith("> héllo 日"), lines
+        assert re.fullmatch(r"\[\d\d:\d\d\] <Anna> while you read", lines[8]), lines
+        assert lines[9].startswith("> héllo 日"), lines
 
         tmux("send-keys", "-t", "t", "C-c")
         assert read(peer, 20) == message(0x40, b"Leaving"), "the quit message on Ctrl+C"

@@ -18,7 +18,7 @@ namespace {
 
 const char* const DEFAULT_LINES[] = {"Nickname=YourNickName", "Trayicon=1", "StartInTray=0", "IgnorePopup=0",
                                      "FlashTitle=1", "Beep=1", "PlaySound=1", "Toolbar=1", "AlwaysOnTop=0",
-                                     "SoundPath=beep.wav", "QuitMessage=Leaving", "CodePage=1252"};
+                                     "SoundPath=beep.wav", "QuitMessage=Leaving", "CodePage=1252", "Timestamps=1"};
 
 // The file after loading one that held kept: its lines where they were,
 // then every value it lacked, with its default, in the order of saving.

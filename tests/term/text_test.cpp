@@ -117,7 +117,8 @@ INSTANTIATE_TEST_SUITE_P(
                       H{1252, "abcd\r\n", 4, "[abcd]"}, H{1252, "ab", 0, "[a][b]"}, H{1252, "\tx\r\n", 20, "[        x]"},
                       H{1252, "ab\tc\r\n", 20, "[ab      c]"}, H{1252, "abcdef\tx\r\n", 8, "[abcdef  ][x]"},
                       H{1252, "a\x01\x1b\x7f" "b\r\n", 10, "[a???b]"}, H{1252, "a\rb\r\n", 10, "[ab]"},
-                      H{1252, "h\xe9llo w\xf6rld\r\n", 5, "[héllo][ wörl][d]"}, H{1252, "a\x81\x9d" "b", 10, "[a??b]"},
+                      H{1252, "h\xe9llo w\xf6rld\r\n", 5, "[héllo][wörld]"}, H{1252, "one two three\r\n", 9, "[one two ][three]"},
+                      H{1252, "a bcdefghij k\r\n", 4, "[a ][bcde][fghi][j k]"}, H{1252, "ab  cd", 3, "[ab ][cd]"}, H{1252, "a\x81\x9d" "b", 10, "[a??b]"},
                       H{65001, "a\xc2\x9b" "b", 10, "[a?b]"}, H{65001, "日本語です\r\n", 5, "[日本][語で][す]"},
                       H{65001, "a日本\r\n", 4, "[a日][本]"}, H{65001, "e\xcc\x81" "tat", 2, "[e\xcc\x81t][at]"},
                       H{932, "\x93\xfa\x96\x7b" "x\r\n", 3, "[日][本x]"}));
@@ -320,6 +321,31 @@ TEST(TermSendRefusal, CountsTheWire) {
               "the chat line is 151 characters, 302 on the wire, it takes at most 300");
     EXPECT_EQ(SendTextRefusal(Arguments(), Repeated("日", 150)), "");
     UseCodePage(DEFAULT_CODE_PAGE);
+}
+
+// A time stamp before each line, wherever the core's texts begin and end.
+TEST(TermTimestamps, BeginEachLine) {
+    const struct { const char* text; bool beginsLine; const char* stamped; } rows[] = {
+        {"a\r\nb\r\n", true, "[T] a\r\n[T] b\r\n"}, {"***Last error number is: 1", true, "[T] ***Last error number is: 1"},
+        {"rest\r\nnext", false, "rest\r\n[T] next"}, {"", true, ""}, {"\r\n", true, "[T] \r\n"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Stamped(row.text, row.beginsLine, "[T] "), row.stamped) << row.text;
+}
+
+// What a line is, for its colour: by how it begins after its stamp.
+TEST(TermColours, ByTheKindOfLine) {
+    const struct { const char* line; LineKind kind; } rows[] = {
+        {"[09:41] <Anna> hi\r\n", LineKind::Peer}, {"<Anna> hi", LineKind::Peer}, {"[09:41] <Ben> hi", LineKind::Own},
+        {"<Annabel> hi", LineKind::Own}, {"[09:41] ***Server started", LineKind::System},
+        {"*** You are connected to Anna.", LineKind::System}, {"[09:41] ***Error: Unable to connect", LineKind::Error},
+        {"Error: Unknown Command.", LineKind::Error}, {"***Not connected", LineKind::Error},
+        {"*Anna waves.", LineKind::Plain}, {"[9:41] <Anna> hi", LineKind::Plain}, {"<Anna>", LineKind::Plain},
+    };
+    for (const auto& row : rows) EXPECT_EQ(KindOf(row.line, "Anna"), row.kind) << row.line;
+    EXPECT_TRUE(ColoursWanted(true, nullptr));
+    EXPECT_TRUE(ColoursWanted(true, ""));
+    EXPECT_FALSE(ColoursWanted(true, "1"));
+    EXPECT_FALSE(ColoursWanted(false, nullptr));
 }
 
 // The core's lines about WinSock, in the terminal's own words.

@@ -10,6 +10,7 @@
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "net/transfer.h"
+#include "seams/popups.h"
 #include "settings/settings.h"
 
 namespace {
@@ -176,6 +177,21 @@ TEST(IncomingTest, WhatTheUserSeesAndHearsOfReceivedBytes) {
         EXPECT_EQ(fake.history, row.history);
         EXPECT_EQ(Alerts(), row.alerts);
     }
+}
+
+// A front end that asks is told of a popup that IgnorePopup drops, and only
+// of that; nothing else shows.
+TEST(IncomingTest, AFrontEndThatAsksIsToldOfADroppedPopup) {
+    static std::string told;
+    PopupDropped = [](const char* peer) { told += std::string(peer) + ";"; };
+    for (int32_t ignore : {1, 0, 7}) {
+        Connected();
+        chatSettings.IgnorePopup = ignore;
+        PeerSends(Control(CTRL_POPUP, "Lunch?"));
+    }
+    PopupDropped = nullptr;
+    EXPECT_EQ(told, "Peer;Peer;");
+    EXPECT_TRUE(fake.popups.empty() && fake.history.empty() && fake.sounds.empty()) << "the last connection's";
 }
 
 TEST(IncomingTest, APopupFloodOpensTwentyWindowsTheRestAsLinesAndSoundsOncePerSecond) {
