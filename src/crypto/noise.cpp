@@ -253,6 +253,14 @@ bool HandshakeState::WritesNext() const {
 
 bool HandshakeState::Finished() const { return step_ == XX_MESSAGES || step_ == SPLIT_DONE; }
 
+bool HandshakeState::MixDhToken(int token) {
+    switch (token) {
+    case EE: return Dh(e_, re_);
+    case ES: return initiator_ ? Dh(e_, rs_) : Dh(s_, re_);
+    default: return initiator_ ? Dh(s_, re_) : Dh(e_, rs_);  // SE
+    }
+}
+
 bool HandshakeState::Dh(const KeyPair& local, const uint8_t* remote) {
     uint8_t shared[DH_LEN];
     // libsodium refuses a peer key whose result is all zeros (a point of
@@ -286,13 +294,9 @@ bool HandshakeState::WriteMessage(const uint8_t* payload, size_t len, uint8_t* m
             at += part;
             break;
         case EE:
-            if (!Dh(e_, re_)) return Fail();
-            break;
         case ES:
-            if (!(initiator_ ? Dh(e_, rs_) : Dh(s_, re_))) return Fail();
-            break;
         case SE:
-            if (!(initiator_ ? Dh(s_, re_) : Dh(e_, rs_))) return Fail();
+            if (!MixDhToken(*token)) return Fail();
             break;
         case END:
             break;
@@ -327,13 +331,9 @@ bool HandshakeState::ReadMessage(const uint8_t* message, size_t len, uint8_t* pa
             break;
         }
         case EE:
-            if (!Dh(e_, re_)) return Fail();
-            break;
         case ES:
-            if (!(initiator_ ? Dh(e_, rs_) : Dh(s_, re_))) return Fail();
-            break;
         case SE:
-            if (!(initiator_ ? Dh(s_, re_) : Dh(e_, rs_))) return Fail();
+            if (!MixDhToken(*token)) return Fail();
             break;
         case END:
             break;

@@ -134,6 +134,8 @@ private:
     void WipePrivateKeys();
     bool Fail();
     bool Dh(const KeyPair& local, const uint8_t* remote);
+    // The DH of an ee, es or se token, mixed into the key.
+    bool MixDhToken(int token);
 
     SymmetricState symmetric_;
     KeyPair s_;
