@@ -14,7 +14,7 @@ const struct {
     Command command;
 } WORDS[] = {
     {"/disconnect", Command::Disconnect}, {"/server", Command::StartServer}, {"/stop", Command::StopServer},
-    {"/send", Command::OpenSendWindow},   {"/exit", Command::Exit},
+    {"/send", Command::OpenSendWindow},   {"/exit", Command::Exit},         {"/save", Command::SaveNickname},
 };
 
 const char* const CONNECT_WORD = "/connect";
@@ -29,6 +29,7 @@ const char* const FRONT_END_HELP[] = {
     "/server\t\t\tStarts the server\r\n",
     "/stop\t\t\tStops the server\r\n",
     "/quit reason\t\tQuits the conversation\r\n",
+    "/save\t\t\tKeeps your nickname in the settings\r\n",
     "/exit\t\t\tLeaves Norrik\r\n",
     nullptr,
 };

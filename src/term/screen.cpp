@@ -399,6 +399,11 @@ int RunScreen(const Arguments& arguments) {
     std::printf("\033[?1004h");
     SetTitle(false);
 
+    if (!LoginNameTaken().empty()) {
+        const std::string line = "***Your nickname is " + ToWire(FromLocale(LoginNameTaken())) +
+                                 ", your login name: /nick NAME changes it, /save keeps the change\r\n";
+        AppendHistory(line.c_str());
+    }
     if (!SettingsFileProblem().empty()) {
         AppendHistory(("***" + SettingsFileProblem() + "\r\n").c_str());
     }
