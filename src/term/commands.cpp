@@ -31,6 +31,12 @@ const char* const FRONT_END_HELP[] = {
     "/quit reason\t\tQuits the conversation\r\n",
     "/save\t\t\tKeeps your nickname in the settings\r\n",
     "/exit\t\t\tLeaves Norrik\r\n",
+    // The keys that are no typed text, after the commands.
+    "Tab\t\t\tGoes to the popups (r replies, Esc closes) and back\r\n",
+    "Ctrl+X\t\t\tCloses every popup\r\n",
+    "Esc\t\t\tCloses an error box\r\n",
+    "PgUp, PgDn\t\tScroll the history\r\n",
+    "Ctrl+C\t\t\tLeaves Norrik\r\n",
     nullptr,
 };
 
