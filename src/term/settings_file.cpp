@@ -291,9 +291,9 @@ void RegistryCloseKey(RegistryKey) {
     // the history says where it went.
     if (std::exchange(stored.loading, false)) return;
     const char* nickname = ValueOf(NICKNAME_NAME);
-    const std::string line = stored.problem.empty()
-                                 ? "***Nickname " + ToWire(FromLocale(nickname ? nickname : "")) + " saved in " + FilePath()
-                                 : "***" + stored.problem;
+    const std::string name = ToWire(FromLocale(nickname ? nickname : ""));
+    const std::string line = stored.problem.empty() ? "***Nickname " + name + " saved in " + FilePath()
+                                                    : "***" + stored.problem;
     AppendHistory((line + "\r\n").c_str());
 }
 

@@ -131,7 +131,9 @@ TEST_F(TermSettings, KeepsTheModeAndTheLinkAndWritesNothingElse) {
 TEST_F(TermSettings, ANewFileTakesTheLoginName) {
     const std::string path = directory + "/settings.ini";
     UseSettingsFile(path);
-    const char* const rows[][3] = {{"ben", "", "ben"}, {"", "carla", "carla"}, {"abcdefghijklmnopqrstuvwxyz", "", "abcdefghijklmnopqrst"}};
+    // LOGNAME, USER, and the nickname taken.
+    const char* const rows[][3] = {
+        {"ben", "", "ben"}, {"", "carla", "carla"}, {"abcdefghijklmnopqrstuvwxyz", "", "abcdefghijklmnopqrst"}};
     for (const auto& row : rows) {
         unlink(path.c_str());
         setenv("LOGNAME", row[0], 1), setenv("USER", row[1], 1);
