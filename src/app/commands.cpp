@@ -70,6 +70,13 @@ void OpenSendWindowForPeer() {
     OpenSendWindow(caption);
 }
 
+// The nickname in use with a greeted peer, /nick's among them, becomes the
+// settings' own; without one the settings' own stays. Then all are stored.
+void SaveNickname() {
+    if (connectionState.peerGreeted == 1) CopyText(chatSettings.Nickname, NICKNAME_READ_SIZE, connectionState.myName);
+    SaveSettings(chatSettings);
+}
+
 void ToggleAlwaysOnTop() {
     const bool on = chatSettings.AlwaysOnTop != 1;
     chatSettings.AlwaysOnTop = on ? 1 : 0;
@@ -130,6 +137,7 @@ void RunCommand(Command command, const char* argument) {
     case Command::ToggleAlwaysOnTop: ToggleAlwaysOnTop(); break;
     case Command::ToggleToolbar: ToggleToolbar(); break;
     case Command::Exit: CloseProgram(); break;
+    case Command::SaveNickname: SaveNickname(); break;
     case Command::None: break;
     }
 }

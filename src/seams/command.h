@@ -30,4 +30,6 @@ enum class Command {
     ToggleAlwaysOnTop,
     ToggleToolbar,
     Exit,
+    // The terminal's /save: the nickname in use kept in the settings.
+    SaveNickname,
 };

@@ -14,7 +14,7 @@ const struct {
     Command command;
 } WORDS[] = {
     {"/disconnect", Command::Disconnect}, {"/server", Command::StartServer}, {"/stop", Command::StopServer},
-    {"/send", Command::OpenSendWindow},   {"/exit", Command::Exit},
+    {"/send", Command::OpenSendWindow},   {"/exit", Command::Exit},         {"/save", Command::SaveNickname},
 };
 
 const char* const CONNECT_WORD = "/connect";
@@ -29,7 +29,14 @@ const char* const FRONT_END_HELP[] = {
     "/server\t\t\tStarts the server\r\n",
     "/stop\t\t\tStops the server\r\n",
     "/quit reason\t\tQuits the conversation\r\n",
+    "/save\t\t\tKeeps your nickname in the settings\r\n",
     "/exit\t\t\tLeaves Norrik\r\n",
+    // The keys that are no typed text, after the commands.
+    "Tab\t\t\tGoes to the popups (r replies, Esc closes) and back\r\n",
+    "Ctrl+X\t\t\tCloses every popup\r\n",
+    "Esc\t\t\tCloses an error box\r\n",
+    "PgUp, PgDn\t\tScroll the history\r\n",
+    "Ctrl+C\t\t\tLeaves Norrik\r\n",
     nullptr,
 };
 

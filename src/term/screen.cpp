@@ -74,9 +74,10 @@ void DrawText(int row, int column, const std::wstring& text, int width) {
     mvaddnwstr(row, column, fits.c_str(), static_cast<int>(fits.size()));
 }
 
-
-// The history lies between the status line and the input line.
+// The history lies between the status line and the input line; PgUp and
+// PgDn move it by its height less one row.
 int HistoryHeight() { return std::max(0, LINES - 2); }
+int Page() { return std::max(1, HistoryHeight() - 1); }
 
 int TextColumns(const std::wstring& text) {
     int columns = 0;
@@ -158,10 +159,10 @@ void Draw() {
     const std::vector<std::wstring> rows = ShownRows(term.history, term.view, COLS, HistoryHeight(), &sources);
     const std::string peer = CurrentConnection().peer;
     for (size_t row = 0; row < rows.size(); ++row) {
-        const RowSource& source = sources[row];
-        const LineKind kind = term.colours ? KindOf(term.history.substr(source.lineStart, source.lineEnd - source.lineStart), peer)
-                                           : LineKind::Plain;
-        DrawHistoryRow(1 + static_cast<int>(row), rows[row], kind, source.first);
+        const RowSource& from = sources[row];
+        const std::string line = term.history.substr(from.lineStart, from.lineEnd - from.lineStart);
+        DrawHistoryRow(1 + static_cast<int>(row), rows[row], term.colours ? KindOf(line, peer) : LineKind::Plain,
+                       from.first);
     }
     if (!term.view.atEnd) {
         attron(A_REVERSE);
@@ -224,12 +225,20 @@ bool ReadKey(Key* key) {
 
 bool IsTyped(const Key& key) { return key.function == 0 && !IsControlKey(key.character); }
 
+void Unget(const Key& key) {
+    if (key.function) {
+        ungetch(key.function);
+    } else {
+        unget_wch(key.character);
+    }
+}
+
 // After Esc, the rest of a sequence the terminal sends: focus in, focus out.
 bool ReadFocusReport() {
     Key second;
     if (!ReadKey(&second)) return false;
     if (!second.Is('[')) {
-        if (second.function) ungetch(second.function); else unget_wch(second.character);
+        Unget(second);
         return false;
     }
     Key third;
@@ -241,7 +250,7 @@ bool ReadFocusReport() {
         SetWindowActive(third.Is('I'));
         return true;
     }
-    if (third.function) ungetch(third.function); else unget_wch(third.character);
+    Unget(third);
     unget_wch(L'[');
     return false;
 }
@@ -322,8 +331,8 @@ void KeyForInputLine(const Key& key) {
     case KEY_DC: EditInputLine(EditKey::Delete); break;
     case KEY_UP: EditInputLine(EditKey::Up); break;
     case KEY_DOWN: EditInputLine(EditKey::Down); break;
-    case KEY_PPAGE: ScrollHistory(term.history, term.view, -std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
-    case KEY_NPAGE: ScrollHistory(term.history, term.view, std::max(1, HistoryHeight() - 1), COLS, HistoryHeight()); break;
+    case KEY_PPAGE: ScrollHistory(term.history, term.view, -Page(), COLS, HistoryHeight()); break;
+    case KEY_NPAGE: ScrollHistory(term.history, term.view, Page(), COLS, HistoryHeight()); break;
     default: break;
     }
 }
@@ -399,6 +408,11 @@ int RunScreen(const Arguments& arguments) {
     std::printf("\033[?1004h");
     SetTitle(false);
 
+    if (!LoginNameTaken().empty()) {
+        const std::string line = "***Your nickname is " + ToWire(FromLocale(LoginNameTaken())) +
+                                 ", your login name: /nick NAME changes it, /save keeps the change\r\n";
+        AppendHistory(line.c_str());
+    }
     if (!SettingsFileProblem().empty()) {
         AppendHistory(("***" + SettingsFileProblem() + "\r\n").c_str());
     }

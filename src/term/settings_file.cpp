@@ -1,6 +1,7 @@
 #include "term/settings_file.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 #include <vector>
 
+#include "console/history.h"
 #include "seams/settings_store.h"
 #include "settings/settings.h"
 #include "term/code_page.h"
@@ -24,6 +27,9 @@ constexpr int MOST_LINKS_FOLLOWED = 40;
 constexpr const char* DIRECTORY_NAME = "/norrik";
 constexpr const char* FILE_NAME = "/settings.ini";
 constexpr const char* CODE_PAGE_NAME = "CodePage";
+constexpr const char* NICKNAME_NAME = "Nickname";
+// As /nick takes a name.
+constexpr size_t LOGIN_NAME_TAKEN = 20;
 
 SettingsFileState& stored = term.settingsFile;
 
@@ -84,6 +90,19 @@ void UseCodePageOfFile() {
     const char* value = ValueOf(CODE_PAGE_NAME);
     if (value && !ParseDword(value, &codePage)) codePage = DEFAULT_CODE_PAGE;
     UseCodePage(codePage);
+}
+
+// The login name: LOGNAME or USER, as a login sets them, or the account's
+// name; its first LOGIN_NAME_TAKEN characters, as text of the locale.
+std::string LoginName() {
+    const char* name = nullptr;
+    for (const char* variable : {"LOGNAME", "USER"}) {
+        const char* value = std::getenv(variable);
+        if (!name && value && value[0] != '\0') name = value;
+    }
+    const passwd* account = name ? nullptr : getpwuid(geteuid());
+    if (account) name = account->pw_name;
+    return name ? ToLocale(FromLocale(name).substr(0, LOGIN_NAME_TAKEN)) : "";
 }
 
 bool MakeDirectoryFor(const std::string& path) {
@@ -181,17 +200,27 @@ const std::string& SettingsFileProblem() { return stored.problem; }
 
 RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     stored.lines.clear();
+    stored.loginNameTaken.clear();
+    stored.loading = true;
     *key = &stored;
     stored.unreadable = false;
     FILE* file = FilePath().empty() ? nullptr : std::fopen(FilePath().c_str(), "rb");
     if (!file) {
-        // Missing: the key is created, as the registry does. There but
-        // unreadable: as a key that cannot be opened.
+        const int error = errno;
         UseCodePageOfFile();
-        if (FilePath().empty() || errno == ENOENT) return RegistryOpenResult::Created;
-        stored.unreadable = true;
-        stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(errno);
-        return RegistryOpenResult::Failed;
+        // There but unreadable: as a key that cannot be opened.
+        if (!FilePath().empty() && error != ENOENT) {
+            stored.unreadable = true;
+            stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(error);
+            return RegistryOpenResult::Failed;
+        }
+        // Missing: the key is created, as the registry does, and holds one
+        // value already: the user's login name for a nickname, rather than
+        // the default no one would keep.
+        stored.loginNameTaken = LoginName();
+        if (stored.loginNameTaken.empty()) return RegistryOpenResult::Created;
+        stored.lines.push_back(std::string(NICKNAME_NAME) + "=" + stored.loginNameTaken);
+        return RegistryOpenResult::OpenedExisting;
     }
     // One byte more than is read, to tell a file that is larger.
     std::string text(MOST_READ + 1, '\0');
@@ -258,4 +287,14 @@ void RegistryCloseKey(RegistryKey) {
     if (!stored.openForWriting) return;
     stored.openForWriting = false;
     WriteFile();
+    // A write of its own, not the one after loading, is the user's /save:
+    // the history says where it went.
+    if (std::exchange(stored.loading, false)) return;
+    const char* nickname = ValueOf(NICKNAME_NAME);
+    const std::string name = ToWire(FromLocale(nickname ? nickname : ""));
+    const std::string line = stored.problem.empty() ? "***Nickname " + name + " saved in " + FilePath()
+                                                    : "***" + stored.problem;
+    AppendHistory((line + "\r\n").c_str());
 }
+
+const std::string& LoginNameTaken() { return stored.loginNameTaken; }

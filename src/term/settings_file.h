@@ -16,3 +16,8 @@ void UseSettingsFile(const std::string& path);
 // Why the last write of the file failed, as one line for the user; empty
 // after a write that worked.
 const std::string& SettingsFileProblem();
+
+// The login name the last load took for a nickname, because there was no
+// file yet; empty when there was one. A write of the settings other than
+// the one after loading (/save) says in the history where it went.
+const std::string& LoginNameTaken();

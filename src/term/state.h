@@ -108,6 +108,10 @@ struct SettingsFileState {
     bool filePathSet = false;
     // Why the last write failed, for the user; empty after one that worked.
     std::string problem;
+    // Between reading the file and writing it back when the settings load.
+    bool loading = false;
+    // The login name a load took as the nickname of a new file.
+    std::string loginNameTaken;
 };
 
 // Following the end, or scrolled back to the row topRow of the line that

@@ -26,10 +26,8 @@ std::wstring StatusLine(const ConnectionSummary& connection) {
 std::string StatusNote(size_t popupsOpen, Focus focus, const HistoryView& view) {
     std::string note;
     if (!view.atEnd && view.newLines > 0) note = std::to_string(view.newLines) + " new";
-    if (popupsOpen > 0) {
-        note += note.empty() ? "" : "  ";
-        note += focus == Focus::Popups ? std::string("Tab: back to typing")
-                                       : "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
-    }
-    return note;
+    if (popupsOpen == 0) return note;
+    note += note.empty() ? "" : "  ";
+    if (focus == Focus::Popups) return note + "Tab: back to typing";
+    return note + "Tab: " + std::to_string(popupsOpen) + (popupsOpen == 1 ? " popup" : " popups");
 }

@@ -123,7 +123,8 @@ const PeerRow PEER_ROWS[] = {
     {1, ANNA, true, GREETED + "***Anna has quit(Connection reset)\r\n"},
     {1000, ANNA + Control(CTRL_QUIT, "gone home"), true, GREETED + "*** Anna has quit(Quit: gone home)\r\n"},
     // Every popup leaves a line, even one that IgnorePopup drops.
-    {1000, ANNA + Control(CTRL_POPUP, "Lunch?\r\nAt noon?"), false, GREETED + "***Popup from Anna: Lunch?\r\nAt noon?\r\n"},
+    {1000, ANNA + Control(CTRL_POPUP, "Lunch?\r\nAt noon?"), false,
+     GREETED + "***Popup from Anna: Lunch?\r\nAt noon?\r\n"},
     {1000, ANNA + Control(CTRL_POPUP, "Lunch?"), false, GREETED + "***Popup from Anna dropped: IgnorePopup is set\r\n",
      true},
 };
@@ -286,7 +287,8 @@ TEST_P(TermSend, DeliversOrSaysWhyNot) {
         pollfd p = {listener, POLLIN, 0};
         if (listener < 0 || row.peer == Peer::Busy || poll(&p, 1, 5000) != 1) return;
         int fd = accept(listener, nullptr, nullptr);
-        if (row.peer != Peer::Silent && row.peer != Peer::ClosesAtOnce) send(fd, ANNA.data(), ANNA.size(), MSG_NOSIGNAL);
+        const bool greets = row.peer != Peer::Silent && row.peer != Peer::ClosesAtOnce;
+        if (greets) send(fd, ANNA.data(), ANNA.size(), MSG_NOSIGNAL);
         if (row.peer != Peer::ClosesAtOnce && row.peer != Peer::ClosesUnreadAtTheEnd) {
             received = Receive(fd, SIZE_MAX, 5000);
         }

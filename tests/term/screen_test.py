@@ -60,18 +60,20 @@ def read(peer, count):
     return data
 
 
-def leaves_when_the_terminal_goes(home):
-    """A terminal that goes away without a SIGHUP (the program's session has
-    no controlling terminal): standard input hangs up, and the program
-    leaves rather than spin on it."""
+def leaves_when_the_terminal_goes():
+    """A first start: without a settings file, the login name is the
+    nickname, and the first line says so. Then a terminal that goes away
+    without a SIGHUP (the program's session has no controlling terminal):
+    standard input hangs up, and the program leaves rather than spin on it."""
     master, slave = pty.openpty()
     program = subprocess.Popen([NORRIK], stdin=slave, stdout=slave, stderr=slave, start_new_session=True,
-                               env=dict(UTF8, HOME=home, TERM="xterm"))
+                               env=dict(UTF8, HOME=tempfile.mkdtemp(), TERM="xterm", LOGNAME="penguin"))
     os.close(slave)
     shown, end = b"", time.time() + WAIT
-    while b"idle" not in shown and time.time() < end:
+    while b"penguin" not in shown and time.time() < end:
         if select.select([master], [], [], 0.1)[0]:
             shown += os.read(master, 4096)
+    assert b"Your nickname is penguin" in shown, shown
     os.close(master)
     end, pid = time.time() + WAIT, 0
     while pid == 0 and time.time() < end:
@@ -159,6 +161,13 @@ def main():
         assert read(peer, 20) == message(0, b"h\xe9llo ?"), "the line in the code page"
         peer.sendall(message(0, b"w\xf6rld \x80"))
         wait_for("<Anna> wörld €")
+        # /save keeps the nickname in use, and says where.
+        tmux("send-keys", "-t", "t", "/nick Tuxedo", "Enter", "/save", "Enter")
+        assert read(peer, 20) == message(0x04, b"Tuxedo"), "the new nickname"
+        settings = home + "/.config/norrik/settings.ini"
+        wait_for("***Nickname Tuxedo saved in " + settings)
+        with open(settings) as saved:
+            assert saved.read().startswith("Nickname=Tuxedo\n"), "the file"
         wait_for("<Tux> hello there")
 
         # Scrolled back, arriving lines do not move the view; the status
@@ -174,10 +183,10 @@ def main():
         wait_for("<Anna> while you read")
 
         # Smaller: laid out again, the status on top, the input line at the
-        # bottom, the newest line just above it; Up recalls the last line
-        # typed, as it was typed.
+        # bottom, the newest line just above it; Up recalls the lines typed,
+        # as they were typed.
         tmux("resize-window", "-t", "t", "-x", "40", "-y", "10")
-        tmux("send-keys", "-t", "t", "Up")
+        tmux("send-keys", "-t", "t", "Up", "Up", "Up")
         lines = wait_for("> héllo 日 on the input line",
                          lambda shown: shown.splitlines()[-1:] == ["> héllo 日"]).splitlines()
         assert len(lines) == 10 and lines[0].startswith(" Norrik 1.9 | connected"), lines
@@ -189,7 +198,7 @@ def main():
         assert read(peer, 1) == b"", "the close"
     finally:
         tmux("kill-server")
-    leaves_when_the_terminal_goes(home)
+    leaves_when_the_terminal_goes()
     print("screen test passed")
     return 0
 

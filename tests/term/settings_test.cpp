@@ -34,6 +34,7 @@ class TermSettings : public ::testing::Test {
 protected:
     void SetUp() override {
         IncludeTerminalSettings();
+        setenv("LOGNAME", "anna", 1);
         char pattern[] = "/tmp/norrik-term-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         directory = pattern;
@@ -71,7 +72,7 @@ using F = FileRow;
 const std::string LONG_FILE = "# " + std::string(100000, 'x') + "\nNickname=anna\n";
 INSTANTIATE_TEST_SUITE_P(
     Rows, TermSettingsFile,
-    ::testing::Values(F{nullptr, After(""), "YourNickName 1"}, F{"Beep=0\n", After("Beep=0\n"), "YourNickName 0"},
+    ::testing::Values(F{nullptr, After("Nickname=anna\n"), "anna 1"}, F{"Beep=0\n", After("Beep=0\n"), "YourNickName 0"},
                       F{"Beep=0\r\nNickname=anna\r\n", After("Beep=0\nNickname=anna\n"), "anna 0"},
                       F{"Beep=yes\n", After("Beep=1\n"), "YourNickName 1"},
                       F{"Beep=99999999999\n", After("Beep=1\n"), "YourNickName 1"},
@@ -123,6 +124,26 @@ TEST_F(TermSettings, KeepsTheModeAndTheLinkAndWritesNothingElse) {
     EXPECT_EQ(Read(directory + "/victim"), "keep");
     EXPECT_EQ(std::system(("test $(ls -A " + folder + " " + directory + "/dotfiles | wc -l) -eq 6").c_str()), 0)
         << "a temporary file was left";
+}
+
+// Without a file, the nickname is the login name, its first 20
+// characters, and a file is made with it; the user is told.
+TEST_F(TermSettings, ANewFileTakesTheLoginName) {
+    const std::string path = directory + "/settings.ini";
+    UseSettingsFile(path);
+    // LOGNAME, USER, and the nickname taken.
+    const char* const rows[][3] = {
+        {"ben", "", "ben"}, {"", "carla", "carla"}, {"abcdefghijklmnopqrstuvwxyz", "", "abcdefghijklmnopqrst"}};
+    for (const auto& row : rows) {
+        unlink(path.c_str());
+        setenv("LOGNAME", row[0], 1), setenv("USER", row[1], 1);
+        LoadSettings(chatSettings);
+        EXPECT_STREQ(chatSettings.Nickname, row[2]);
+        EXPECT_EQ(LoginNameTaken(), row[2]);
+        EXPECT_EQ(Read(path).substr(0, Read(path).find('\n')), std::string("Nickname=") + row[2]);
+    }
+    LoadSettings(chatSettings);
+    EXPECT_EQ(LoginNameTaken(), "") << "the file is there now";
 }
 
 // A file larger than 1 MB gives its values and is never written.

@@ -385,6 +385,7 @@ TEST(TermWords, MapToCommands) {
         {"/disconnect", Command::Disconnect, ""},         {"/server", Command::StartServer, ""},
         {"/server now", Command::None, ""},                {"/stop", Command::StopServer, ""},
         {"/send", Command::OpenSendWindow, ""},            {"/exit", Command::Exit, ""},
+        {"/save", Command::SaveNickname, ""},
         {"/EXIT", Command::None, ""},
     };
     for (const auto& row : rows) {

@@ -172,6 +172,24 @@ TEST(CommandTest, WhatEachCommandShowsAndKeeps) {
     }
 }
 
+// The terminal's /save keeps the nickname in use with a greeted peer,
+// /nick's among them; without one, the settings' own.
+TEST(CommandTest, SaveKeepsTheNicknameInUse) {
+    const struct { const char* name; void (*reach)(); const char* stored; } rows[] = {
+        {"idle", [] { ResetFakes(), InitNetwork(); }, "YourNickName"},
+        {"not greeted, after /nick", [] { Connected(), RunCommand(Command::Nick, "Bobby"); }, "YourNickName"},
+        {"greeted", [] { Connected(), PeerSends(Control(CTRL_HELLO, "Ann")); }, "YourNickName"},
+        {"greeted, after /nick",
+         [] { Connected(), PeerSends(Control(CTRL_HELLO, "Ann")), RunCommand(Command::Nick, "Bobby"); }, "Bobby"},
+    };
+    for (const auto& row : rows) {
+        row.reach();
+        RunCommand(Command::SaveNickname, "");
+        EXPECT_EQ(fake.values["Nickname"].second, row.stored + std::string(1, '\0')) << row.name;
+        EXPECT_STREQ(CurrentSettings().Nickname, row.stored) << row.name;
+    }
+}
+
 TEST(CommandTest, ATypedCommandRefusedSaysWhy) {
     const struct { Command command; const char* typed; const char* line; bool focus; } rows[] = {
         {Command::StopServer, "/stop", "***/stop is not available now\r\n", true},
