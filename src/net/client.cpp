@@ -91,7 +91,7 @@ void OnConnectDone(SocketHandle socket, int error) {
         cs.clientConnecting = 0;
         cs.clientConnected = 1;
         cs.role = ROLE_CLIENT;
-        BeginConnection(socket);
+        BeginConnection(socket, true);
         SendControl(CTRL_HELLO, chatSettings.Nickname);
         return;
     }

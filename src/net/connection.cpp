@@ -10,6 +10,7 @@
 #include "net/connection_parts.h"
 #include "net/control_states.h"
 #include "net/protocol.h"
+#include "net/secure.h"
 #include "net/transfer.h"
 #include "seams/message_box.h"
 #include "seams/sockets.h"
@@ -44,7 +45,8 @@ ConnectionState& cs = connectionState;
 // normal receive path, so that a quit message sent just before the close is
 // shown with its reason.
 void ReadWhatThePeerLeft(SocketHandle socket) {
-    for (int reads = 0; reads < CLOSE_DRAIN_READS && PendingBytes(socket) > 0; ++reads) {
+    for (int reads = 0; reads < CLOSE_DRAIN_READS && IsCurrentConnection(socket) && PendingBytes(socket) > 0;
+         ++reads) {
         ReceiveBlock(socket);
     }
 }
@@ -52,6 +54,8 @@ void ReadWhatThePeerLeft(SocketHandle socket) {
 void OnConnectionClosed(SocketHandle socket) {
     if (!IsCurrentConnection(socket)) return;
     ReadWhatThePeerLeft(socket);
+    // What it left may have ended the connection already.
+    if (!IsCurrentConnection(socket)) return;
 
     bool serverSide = cs.serverHasPeer == 1;
     if (serverSide) {
@@ -144,7 +148,7 @@ void SendQuitMessage(const char* reason) {
 bool FinishSending() { return cs.connSocket != NO_SOCKET && ShutdownSends(cs.connSocket); }
 
 ConnectionSummary CurrentConnection() {
-    return {ControlStateOf(cs), cs.hostText, cs.peerName, ServerAddress()};
+    return {ControlStateOf(cs), cs.hostText, cs.peerName, ServerAddress(), CurrentPrivacy()};
 }
 
 void ShutdownNetwork() {
@@ -160,10 +164,25 @@ void ShutdownNetwork() {
 
 // ----------------------------------------------------------------- sockets
 
-void BeginConnection(SocketHandle socket) {
+void BeginConnection(SocketHandle socket, bool connecting) {
     CopyText(cs.peerName, "Peer");
     cs.peerQuitReceived = 0;
     KeepConnectionAlive(socket);
+    BeginPrivacy(connecting);
+}
+
+void DropConnection() {
+    const bool serverSide = cs.serverHasPeer == 1;
+    if (serverSide) {
+        cs.serverHasPeer = 0;
+        if (cs.serverListening == 0) cs.role = ROLE_NONE;
+    } else if (cs.role == ROLE_CLIENT) {
+        cs.clientConnected = 0;
+        cs.role = ROLE_NONE;
+    }
+    CloseConnectionSocket();
+    if (serverSide && cs.serverListening == 1 && cs.acceptWaiting == 1) AcceptClient(cs.listenSocket, true);
+    ApplyControlStates();
 }
 
 void CloseConnectionSocket() {
@@ -172,6 +191,7 @@ void CloseConnectionSocket() {
     cs.connSocket = NO_SOCKET;
     StopGreetingTimer();
     cs.peerGreeted = 0;
+    EndPrivacy();
     if (PostConnectionEvent(closing, CONNECTION_MARKER_EVENT)) ++cs.connMarkersPending;
     // A message still waiting for FD_WRITE, or half a message received, must
     // not greet the next peer with stale bytes or refuse its greeting.

@@ -7,6 +7,7 @@
 
 #include "net/connection_state.h"
 #include "net/control_states.h"
+#include "net/secure.h"
 
 // Starts WinSock 1.1 and writes its start-up lines; true when it runs.
 bool InitNetwork();
@@ -39,13 +40,15 @@ bool FinishSending();
 bool ConnectTo(const char* host);
 
 // What a front end shows of the connection: its state by the table of
-// control states, the host typed last, the peer's name, and this machine's
-// address as the server found it when it started (empty until then).
+// control states, the host typed last, the peer's name, this machine's
+// address as the server found it when it started (empty until then), and
+// whether the conversation is encrypted.
 struct ConnectionSummary {
     ControlState state;
     const char* host;
     const char* peer;
     const char* serverAddress;
+    Privacy privacy;
 };
 ConnectionSummary CurrentConnection();
 

@@ -16,8 +16,14 @@ void PrintSocketError(int error);
 
 // A connection has been made, accepted or connected. It starts as a fresh
 // run does: the peer is "Peer" until it greets, whatever the last one was
-// called, and no quit reason of the last one is kept. Keepalive is on.
-void BeginConnection(SocketHandle socket);
+// called, and no quit reason of the last one is kept. Keepalive is on, and
+// the negotiation of the encrypted layer starts (connecting: this side
+// opens the handshake).
+void BeginConnection(SocketHandle socket, bool connecting);
+
+// Ends the connection without a quit message, whichever side this is; a
+// server takes the client that waits. The caller has said why.
+void DropConnection();
 
 // This machine's address as the server last found it; empty before.
 const char* ServerAddress();

@@ -9,6 +9,7 @@
 #include "net/connection_parts.h"
 #include "net/control_states.h"
 #include "net/protocol.h"
+#include "net/secure.h"
 #include "net/transfer.h"
 #include "seams/socket_io.h"
 #include "seams/sockets.h"
@@ -133,7 +134,7 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
     SendBlocksAtOnce(accepted);
     cs.connSocket = accepted;
     cs.serverHasPeer = 1;
-    BeginConnection(accepted);
+    BeginConnection(accepted, false);
     cs.acceptWaiting = 0;
     cs.greetingWaitStart = MillisecondsNow();
     StartGreetingTimer(GREETING_WAIT_MS);
@@ -143,6 +144,8 @@ void AcceptClient(SocketHandle listening, bool fetchingWaitingClient) {
 
 void OnGreetingTimer() {
     StopGreetingTimer();
+    // One timer serves both waits, which never overlap.
+    if (OnNegotiationTimer()) return;
     if (cs.serverHasPeer != 1 || cs.peerGreeted == 1) return;
     const uint32_t waited = MillisecondsNow() - cs.greetingWaitStart;
     if (waited < GREETING_WAIT_MS) {
@@ -151,11 +154,8 @@ void OnGreetingTimer() {
         StartGreetingTimer(GREETING_WAIT_MS - waited);
         return;
     }
-    cs.serverHasPeer = 0;
-    CloseConnectionSocket();
     AppendHistory("***No greeting within 20 seconds; connection closed\r\n");
-    if (cs.serverListening == 1 && cs.acceptWaiting == 1) AcceptClient(cs.listenSocket, true);
-    ApplyControlStates();
+    DropConnection();
 }
 
 void OnListenEvent(SocketHandle socket, uint32_t event, int error) {

@@ -4,7 +4,7 @@
 
 #include "common/text.h"
 #include "console/history.h"
-#include "net/incoming.h"
+#include "net/secure.h"
 #include "seams/socket_io.h"
 
 OutgoingBuffer outgoingBuffer;
@@ -27,8 +27,13 @@ void EmptyIncoming() {
     incomingBuffer.writePosition = 0;
 }
 
-// The three checks every send request passes, in this order; the first that
-// fails is the one the user is told about.
+// A close empties the buffers; a message handled in the middle of a read
+// may have closed the connection it came on.
+uint32_t emptiedCount = 0;
+
+// The checks every send request passes, in this order; the first that
+// fails is the one the user is told about. Whether an earlier message is
+// still on its way is for OfferMessage to say, which may hold this one.
 bool MaySend(const char* text) {
     if (!PeerConnected(connectionState)) {
         AppendHistory("***Not connected\r\n");
@@ -40,38 +45,38 @@ bool MaySend(const char* text) {
         AppendHistory("***Error: Data too large, ignore\r\n");
         return false;
     }
-    if (outgoingBuffer.sendInProgress == 1) {
-        AppendHistory("Error: Previous send not finished, send ignored\n\r");
-        return false;
-    }
     return true;
 }
 
 }  // namespace
 
 void EmptyTransferBuffers() {
+    ++emptiedCount;
     EmptyOutgoing();
     EmptyIncoming();
 }
 
 void SendChatText(const char* text) {
     if (!text) text = "";
-    if (!MaySend(text)) return;
-    outgoingBuffer.storage[0] = static_cast<char>(KIND_TEXT);
-    CopyText(outgoingBuffer.storage + 1, MESSAGE_BUFFER_SIZE - 1, text);
-    StartOutgoing();
+    if (MaySend(text)) OfferMessage(KIND_TEXT, 0, text);
 }
 
 void SendControl(uint8_t code, const char* text) {
     if (!text) text = "";
-    if (!MaySend(text)) return;
-    outgoingBuffer.storage[0] = static_cast<char>(KIND_CONTROL);
-    outgoingBuffer.storage[1] = static_cast<char>(code);
-    CopyText(outgoingBuffer.storage + 2, MESSAGE_BUFFER_SIZE - 2, text);
+    if (MaySend(text)) OfferMessage(KIND_CONTROL, code, text);
+}
+
+void SendWireMessage(uint8_t kind, uint8_t code, const char* text) {
+    outgoingBuffer.storage[0] = static_cast<char>(kind);
+    size_t textAt = 1;
+    if (kind == KIND_CONTROL) outgoingBuffer.storage[textAt++] = static_cast<char>(code);
+    CopyText(outgoingBuffer.storage + textAt, MESSAGE_BUFFER_SIZE - textAt, text);
     StartOutgoing();
 }
 
-bool MessageInTransit() { return outgoingBuffer.sendInProgress == 1; }
+bool WireBusy() { return outgoingBuffer.sendInProgress == 1; }
+
+bool MessageInTransit() { return WireBusy() || PrivacyHasPending(); }
 
 void StartOutgoing() {
     size_t length = AppendText(outgoingBuffer.storage, MESSAGE_BUFFER_SIZE, MSG_TERMINATOR);
@@ -86,7 +91,12 @@ void StartOutgoing() {
 }
 
 void SendNextBlock() {
-    if (outgoingBuffer.remainingCount <= 0) return;
+    if (outgoingBuffer.remainingCount <= 0) {
+        // A notification of the engine's own, or WinSock's: the next
+        // message that waits may go now.
+        if (!WireBusy()) SendNextPending();
+        return;
+    }
 
     int accepted = SendOnSocket(connectionState.connSocket,
                                 outgoingBuffer.storage + outgoingBuffer.readPosition,
@@ -118,6 +128,7 @@ void SendNextBlock() {
     }
     outgoingBuffer.sendInProgress = 0;
     std::memset(outgoingBuffer.storage, 0, sizeof outgoingBuffer.storage);
+    OnWireMessageSent();
 }
 
 void ReceiveBlock(SocketHandle socket) {
@@ -141,7 +152,11 @@ void ReceiveBlock(SocketHandle socket) {
             // The zero over the 0x0C ends the string the handler sees; the
             // 0x0D is never stored.
             incomingBuffer.storage[held - 1] = '\0';
-            DispatchIncoming(incomingBuffer.storage);
+            const uint32_t emptied = emptiedCount;
+            ReceiveWireMessage(incomingBuffer.storage);
+            // The message closed the connection: the rest of the read
+            // belongs to no conversation.
+            if (emptiedCount != emptied) return;
             EmptyIncoming();
             continue;
         }

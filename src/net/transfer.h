@@ -52,8 +52,16 @@ void SendChatText(const char* text);
 void SendControl(uint8_t code, const char* text);
 
 // True from building a message until the socket has taken all of it, or the
-// send was cancelled by a close.
+// send was cancelled by a close; and while messages wait for their turn
+// (net/secure.h).
 bool MessageInTransit();
+
+// The socket has not yet taken the whole of the message being sent.
+bool WireBusy();
+
+// Builds one message in the send storage and starts its transfer, without
+// the user's checks: the wire must be free and the text fit the storage.
+void SendWireMessage(uint8_t kind, uint8_t code, const char* text);
 
 // Terminates the message built in the send storage and starts its transfer.
 void StartOutgoing();

@@ -3,7 +3,16 @@
 #include "net/protocol.h"
 #include "term/history_lines.h"
 
-std::wstring StatusLine(const ConnectionSummary& connection) {
+namespace {
+
+// Said once the conversation is settled; nothing while it is not.
+std::wstring PrivacyNote(Privacy privacy) {
+    if (privacy == Privacy::Encrypted) return L" (encrypted)";
+    if (privacy == Privacy::NotEncrypted) return L" (NOT encrypted)";
+    return L"";
+}
+
+std::wstring Connection(const ConnectionSummary& connection) {
     const std::wstring host = Printable(std::string(connection.host));
     const std::wstring peer = Printable(std::string(connection.peer));
     const std::string address = connection.serverAddress;
@@ -21,6 +30,12 @@ std::wstring StatusLine(const ConnectionSummary& connection) {
     case ControlState::ServingGreeted: return L"connected to " + peer;
     }
     return L"";
+}
+
+}  // namespace
+
+std::wstring StatusLine(const ConnectionSummary& connection) {
+    return Connection(connection) + PrivacyNote(connection.privacy);
 }
 
 std::string StatusNote(size_t popupsOpen, Focus focus, const HistoryView& view) {

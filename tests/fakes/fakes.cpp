@@ -13,6 +13,7 @@
 #include "common/text.h"
 #include "fakes/reset_core.h"
 #include "net/connection.h"
+#include "net/secure.h"
 #include "net/protocol.h"
 #include "res/resource.h"
 #include "seams/alerts.h"
@@ -137,6 +138,8 @@ void Connected() {
     ConnectTo("127.0.0.1");
     PostEvent(2, connectionState.connSocket, SOCKET_EVENT_CONNECT);
     Dispatch();
+    // A peer of the original protocol: it never answers the handshake.
+    Elapse(NEGOTIATION_WAIT_MS);
     fake.history.clear();
     fake.wire.clear();
 }
@@ -146,6 +149,15 @@ std::string Chat(const std::string& text) { return Control(0, text); }
 std::string Control(uint8_t code, const std::string& text) {
     std::string message = (code ? std::string("\x02") + static_cast<char>(code) : "\x01") + text + "\x0C\x0D";
     return message + std::string((WIRE_BLOCK - message.size() % WIRE_BLOCK) % WIRE_BLOCK, '\0');
+}
+
+std::string MaskHandshakes(std::string wire) {
+    const std::string start = std::string("\x02") + static_cast<char>(CTRL_HANDSHAKE);
+    for (size_t at = wire.find(start); at != std::string::npos; at = wire.find(start, at + 1)) {
+        const size_t end = std::min(wire.find("\x0C\x0D", at), wire.size());
+        std::fill(wire.begin() + static_cast<long>(at + 2), wire.begin() + static_cast<long>(end), '#');
+    }
+    return wire;
 }
 
 std::string Hex(const char* text) {

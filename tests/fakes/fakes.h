@@ -77,11 +77,14 @@ void PeerCloses();                         // FD_CLOSE is posted and handled
 void AnswerLookup(size_t index);           // WinSock finishes look-up number index
 void Elapse(uint32_t ms);                  // the clock moves on; the greeting timer runs when due
 void Type(const std::string& line);        // typed into the input line, then Enter
-void Connected();  // fresh fakes, connected to 127.0.0.1 and greeted, history and wire then emptied
+void Connected();  // fresh fakes, connected to 127.0.0.1 and settled as not encrypted, history and wire then emptied
 
 // A chat (code 0) or control message as it travels: terminated, padded to blocks.
 std::string Chat(const std::string& text);
 std::string Control(uint8_t code, const std::string& text);
+// The wire with the text of each handshake message (random keys) as that
+// many '#'.
+std::string MaskHandshakes(std::string wire);
 std::string Hex(const char* text);  // "01 68 69" as bytes
 
 // Toolbar buttons (C D S X P H, '-' when off), then "; id text" for each

@@ -174,14 +174,19 @@ TEST(TermInputEditor, CountsTheWire) {
     UseCodePage(DEFAULT_CODE_PAGE);
 }
 
-// Each row: the state of the connection, the local address, and the status line.
-using S = std::tuple<ControlState, std::string, std::string>;
+// Each row: the state of the connection, the local address, whether it is
+// private, and the status line.
+struct S {
+    ControlState state;
+    std::string address, line;
+    Privacy privacy = Privacy::Settling;
+};
 class TermStatusLine : public ::testing::TestWithParam<S> {};
 
 TEST_P(TermStatusLine, Says) {
-    const ConnectionSummary connection = {std::get<0>(GetParam()), "buildpc", "An\x1bna",
-                                          std::get<1>(GetParam()).c_str()};
-    EXPECT_EQ(Utf8(StatusLine(connection)), std::get<2>(GetParam()));
+    const S& row = GetParam();
+    const ConnectionSummary connection = {row.state, "buildpc", "An\x1bna", row.address.c_str(), row.privacy};
+    EXPECT_EQ(Utf8(StatusLine(connection)), row.line);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
@@ -193,7 +198,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, TermStatusLine,
                                            S{ControlState::Listening, "10.0.0.2", "listening on 10.0.0.2:6374"},
                                            S{ControlState::Listening, "", "listening on port 6374"},
                                            S{ControlState::ServingPeer, "", "a peer connected"},
-                                           S{ControlState::ServingGreeted, "", "connected to An?na"}));
+                                           S{ControlState::ServingGreeted, "", "connected to An?na"},
+                                           S{ControlState::ClientGreeted, "", "connected to An?na (encrypted)",
+                                             Privacy::Encrypted},
+                                           S{ControlState::ServingPeer, "", "a peer connected (NOT encrypted)",
+                                             Privacy::NotEncrypted}));
 
 // The right end of the status line: the lines that arrived below a history
 // scrolled back, the popups open, and where the keys are.

@@ -10,6 +10,7 @@
 #include "net/connection.h"
 #include "net/control_states.h"
 #include "net/protocol.h"
+#include "net/secure.h"
 
 namespace {
 
@@ -22,6 +23,11 @@ const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
 const std::string RESET = "***Peer has quit(Connection reset)\r\n";
 const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
 const std::string NO_GREETING = "***No greeting within 20 seconds; connection closed\r\n";
+// The client's opening of the handshake: an ephemeral key, 43 characters.
+const std::string OPENING = Control(CTRL_HANDSHAKE, std::string(43, '#'));
+std::string NotEncrypted(const std::string& name) {
+    return "***Not encrypted: " + name + "'s program does not support encryption\r\n";
+}
 const std::string LONG_NAME = "a-host-name-of-49-characters-for-the-dialogs-text";  // 49
 
 const std::string IDLE = "none; winsock";
@@ -103,6 +109,8 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
 }
 
 const std::string CLIENT = "init, connect 127.0.0.1, fd-connect 0";
+// A server of the original protocol: it never greets, nor answers a handshake.
+const std::string CLIENT_LEGACY = CLIENT + ", wait 2000";
 
 struct Scenario {
     const char* name;
@@ -138,22 +146,27 @@ const Scenario SCENARIOS[] = {
     {"the client greets", "init, serve, knock, greets Bob", STARTED + "*** You are connected to Bob.\r\n", HELLO,
      SERVING, SERVER_GREETED_C},
     {"the client quits and closes", "init, serve, knock, greets Bob, quits bye now, closes",
-     STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye now)\r\n", HELLO, LISTENING, SERVER_C},
+     STARTED + "*** You are connected to Bob.\r\n" + NotEncrypted("Bob") + "*** Bob has quit(Quit: bye now)\r\n",
+     HELLO, LISTENING, SERVER_C},
     {"the client vanishes; its wait for a greeting ends with it", "init, serve, knock, closes, wait 30000",
      STARTED + RESET, HELLO, LISTENING, SERVER_C},
     {"the next client, on the reused number, is Peer until it greets",
      "init, serve, knock, greets Bob, quits bye, closes, knock, says it's me, greets Cy, closes",
-     STARTED + "*** You are connected to Bob.\r\n*** Bob has quit(Quit: bye)\r\n<Peer> it's me\r\n"
-               "*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
+     STARTED + "*** You are connected to Bob.\r\n" + NotEncrypted("Bob") + "*** Bob has quit(Quit: bye)\r\n" +
+         NotEncrypted("Peer") + "<Peer> it's me\r\n*** You are connected to Cy.\r\n***Cy has quit(Connection reset)\r\n",
      HELLO + HELLO, LISTENING, SERVER_C},
     {"a client that does not greet has 20 seconds", "init, serve, knock, wait 19999", STARTED, HELLO, SERVING,
      SERVER_C},
     {"a client that does not greet is closed at 20 seconds, and the one waiting is taken",
      "init, serve, knock, knock, says hi, wait 20000, greets Cy, wait 60000",
-     STARTED + "<Peer> hi\r\n" + NO_GREETING + "*** You are connected to Cy.\r\n", HELLO + HELLO, SERVING,
+     STARTED + NotEncrypted("Peer") + "<Peer> hi\r\n" + NO_GREETING + "*** You are connected to Cy.\r\n" +
+         NotEncrypted("Cy"),
+     HELLO + HELLO, SERVING,
      SERVER_GREETED_C},
     {"a quit reason's control bytes show as ?", "init, serve, knock, greets B\x1b[2Job, quits b\ry\ne, closes",
-     STARTED + "*** You are connected to B?[2Job.\r\n*** B?[2Job has quit(Quit: b?y?e)\r\n", HELLO, LISTENING,
+     STARTED + "*** You are connected to B?[2Job.\r\n" + NotEncrypted("B?[2Job") +
+         "*** B?[2Job has quit(Quit: b?y?e)\r\n",
+     HELLO, LISTENING,
      SERVER_C},
     {"a client waits while the server is busy and is taken when the peer leaves", "init, serve, knock, knock, closes",
      STARTED + RESET, HELLO + HELLO, SERVING, SERVER_C},
@@ -162,24 +175,34 @@ const Scenario SCENARIOS[] = {
     {"accept fails", "init, serve, accept-fails, knock", STARTED + "Unable to accept connection from client!!\r\n",
      "", LISTENING, SERVER_C},
     {"Stop Server while listening", "init, serve, stop", STARTED + "Server closed...", "", IDLE, IDLE_C},
-    {"Stop Server while serving", "init, serve, knock, greets Bob, stop",
-     STARTED + "*** You are connected to Bob.\r\nServer closed...", HELLO + LEAVING, IDLE, IDLE_C},
-    {"/quit with a reason on the server", "init, serve, knock, type /quit gone", STARTED + "Server closed...",
+    {"Stop Server while serving", "init, serve, knock, greets Bob, wait 2000, stop",
+     STARTED + "*** You are connected to Bob.\r\n" + NotEncrypted("Bob") + "Server closed...", HELLO + LEAVING, IDLE,
+     IDLE_C},
+    {"Stop Server while it is not known whether the peer encrypts: no quit message in the clear",
+     "init, serve, knock, greets Bob, stop", STARTED + "*** You are connected to Bob.\r\nServer closed...", HELLO, IDLE,
+     IDLE_C},
+    {"/quit with a reason on the server", "init, serve, knock, greets Bob, wait 2000, type /quit gone",
+     STARTED + "*** You are connected to Bob.\r\n" + NotEncrypted("Bob") + "Server closed...",
      HELLO + Control(CTRL_QUIT, "gone"), IDLE, IDLE_C},
     {"/quit on a server without a peer", "init, serve, type /quit", STARTED + "***Not connected\r\n", "", LISTENING,
      SERVER_C},
-    {"exit while serving", "init, serve, knock, exit", STARTED + "Server closed...", HELLO + LEAVING,
+    {"exit while serving", "init, serve, knock, says hi, exit", STARTED + NotEncrypted("Peer") + "<Peer> hi\r\n" +
+     "Server closed...", HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"connect to a dotted address", "init, connect 127.0.0.1", INIT, "", CONNECTING, CLIENT_C},
-    {"connected and greeting, the client waits as long as it takes", CLIENT + ", wait 30000", INIT, HELLO, CONNECTED,
-     CLIENT_C},
-    {"the server greets", CLIENT + ", greets Alice", INIT + "*** You are connected to Alice.\r\n", HELLO, CONNECTED,
-     CLIENT_GREETED_C},
-    {"a greeting undoes an earlier /nick", CLIENT + ", type /nick Changed, greets Zed, type hi",
-     INIT + "***Your are now known as Changed.\r\n*** You are connected to Zed.\r\n<YourNickName> hi\r\n",
-     HELLO + Control(CTRL_NICK, "Changed") + Chat("hi"), CONNECTED, CLIENT_GREETED_C},
+    {"connected and greeting, the client waits as long as it takes, a server that never greets is not encrypted",
+     CLIENT + ", wait 30000", INIT + NotEncrypted("Peer"), HELLO, CONNECTED, CLIENT_C},
+    {"the server greets, the client opens the handshake", CLIENT + ", greets Alice",
+     INIT + "*** You are connected to Alice.\r\n", HELLO + OPENING, CONNECTED, CLIENT_GREETED_C},
+    {"a greeting undoes an earlier /nick; what was typed waits for the outcome",
+     CLIENT + ", type /nick Changed, greets Zed, type hi, wait 1999, wait 1",
+     INIT + "***Your are now known as Changed.\r\n*** You are connected to Zed.\r\n<YourNickName> hi\r\n" +
+         NotEncrypted("Zed"),
+     HELLO + OPENING + Control(CTRL_NICK, "Changed") + Chat("hi"), CONNECTED, CLIENT_GREETED_C},
     {"the server quits and closes", CLIENT + ", greets Alice, quits shutting down, closes",
-     INIT + "*** You are connected to Alice.\r\n*** Alice has quit(Quit: shutting down)\r\n", HELLO, IDLE, IDLE_C},
+     INIT + "*** You are connected to Alice.\r\n" + NotEncrypted("Alice") +
+         "*** Alice has quit(Quit: shutting down)\r\n",
+     HELLO + OPENING, IDLE, IDLE_C},
     {"the connection is lost", CLIENT + ", closes", INIT + RESET, HELLO, IDLE, IDLE_C},
     {"the connect is refused: the number the notification carried", "init, connect 127.0.0.1, fd-connect 10061",
      INIT + "***Error: Unable to connect\r\n***Last error number is: 10061", "", IDLE, IDLE_C},
@@ -195,13 +218,16 @@ const Scenario SCENARIOS[] = {
      STARTED + "***Error: Already in Server mode\r\n", HELLO, SERVING, SERVER_C},
     {"connect while connected", CLIENT + ", connect 127.0.0.1", INIT + "***Error: Already connected\r\n", HELLO,
      CONNECTED, CLIENT_C},
-    {"Disconnect while connected", CLIENT + ", greets Alice, disconnect",
-     INIT + "*** You are connected to Alice.\r\nDisconnected from server...\r\n", HELLO + LEAVING, IDLE, IDLE_C},
+    {"Disconnect while connected", CLIENT + ", greets Alice, wait 2000, disconnect",
+     INIT + "*** You are connected to Alice.\r\n" + NotEncrypted("Alice") + "Disconnected from server...\r\n",
+     HELLO + OPENING + LEAVING, IDLE, IDLE_C},
     {"Disconnect while connecting", "init, connect 127.0.0.1, disconnect", INIT + "Disconnected from server...\r\n",
      "", IDLE, IDLE_C},
-    {"/quit with a reason as client", CLIENT + ", type /quit see you", INIT + "Disconnected from server...\r\n",
-     HELLO + Control(CTRL_QUIT, "see you"), IDLE, IDLE_C},
-    {"exit while connected", CLIENT + ", exit", INIT + "Disconnected from server...\r\n", HELLO + LEAVING,
+    {"/quit with a reason as client", CLIENT_LEGACY + ", type /quit see you",
+     INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n", HELLO + Control(CTRL_QUIT, "see you"), IDLE,
+     IDLE_C},
+    {"exit while connected", CLIENT_LEGACY + ", exit", INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n",
+     HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"the look-up answers", "init, connect officepc, answer 0", INIT, "",
      "none connecting; winsock; 100 to 192.168.1.20:6374", CLIENT_C},
@@ -222,21 +248,29 @@ const Scenario SCENARIOS[] = {
      INIT, "", "none connecting; winsock; 100 to 10.0.0.2:6374", CLIENT_C},
     {"a look-up that cannot start stays resolving", "no-lookup, init, connect officepc", INIT, "",
      "none resolving; winsock", CLIENT_C},
-    {"a stale close on a reused number", CLIENT + ", queue-close, disconnect, connect 127.0.0.1, fd-connect 0",
-     INIT + "Disconnected from server...\r\n", HELLO + LEAVING + HELLO, CONNECTED, CLIENT_C},
+    {"a stale close on a reused number", CLIENT_LEGACY + ", queue-close, disconnect, connect 127.0.0.1, fd-connect 0",
+     INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n", HELLO + LEAVING + HELLO, CONNECTED, CLIENT_C},
     {"a stale connect on a reused number",
      "init, connect 127.0.0.1, queue-connect, disconnect, connect 127.0.0.1, dispatch",
      INIT + "Disconnected from server...\r\n", "", CONNECTING, CLIENT_C},
     {"a close with unread bytes shows them",
      CLIENT + ", greets Bob, unread says last words, unread quits gone, closes",
-     INIT + "*** You are connected to Bob.\r\n<Bob> last words\r\n*** Bob has quit(Quit: gone)\r\n", HELLO, IDLE,
-     IDLE_C},
+     INIT + "*** You are connected to Bob.\r\n" + NotEncrypted("Bob") +
+         "<Bob> last words\r\n*** Bob has quit(Quit: gone)\r\n",
+     HELLO + OPENING, IDLE, IDLE_C},
     {"half a message is dropped at the close; the next server is Peer until it greets",
      CLIENT + ", greets Al, half half a li, closes, connect 127.0.0.1, fd-connect 0, says hi",
-     INIT + "*** You are connected to Al.\r\n***Al has quit(Connection reset)\r\n<Peer> hi\r\n", HELLO + HELLO,
+     INIT + "*** You are connected to Al.\r\n***Al has quit(Connection reset)\r\n" + NotEncrypted("Peer") +
+         "<Peer> hi\r\n",
+     HELLO + OPENING + HELLO, CONNECTED, CLIENT_C},
+    {"a message stuck at a close",
+     CLIENT_LEGACY + ", send-stalls, type a long line, closes, connect 127.0.0.1, fd-connect 0",
+     INIT + NotEncrypted("Peer") + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO,
      CONNECTED, CLIENT_C},
-    {"a message stuck at a close", CLIENT + ", send-stalls, type a long line, closes, connect 127.0.0.1, fd-connect 0",
-     INIT + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO, CONNECTED, CLIENT_C},
+    {"a line typed before the outcome is not lost without a word at a close",
+     CLIENT + ", type a line, closes",
+     INIT + "<You> a line\r\n***Error: The connection closed before encryption was settled; what you sent meanwhile "
+            "was not sent\r\n" + RESET, HELLO, IDLE, IDLE_C},
 };
 
 void RunSteps(const std::string& steps) {
@@ -255,7 +289,7 @@ TEST(ConnectionTest, Scenarios) {
         SCOPED_TRACE(scenario.name);
         RunSteps(scenario.steps);
         EXPECT_EQ(fake.history, scenario.history);
-        EXPECT_EQ(fake.wire, scenario.wire);
+        EXPECT_EQ(MaskHandshakes(fake.wire), scenario.wire);
         EXPECT_EQ(State(), scenario.state);
         EXPECT_EQ(Controls(), scenario.controls);
     }
