@@ -7,6 +7,7 @@
 #include "net/connection.h"
 #include "net/control_states.h"
 #include "net/protocol.h"
+#include "net/secure.h"
 #include "net/transfer.h"
 #include "popup/popup_rules.h"
 #include "res/resource.h"
@@ -47,6 +48,7 @@ void ListCommands() {
     AppendHistory("/nick NewNickname\t\tChanges your nickname\r\n");
     AppendHistory("/me message goes here\tAction\r\n");
     AppendHistory("/clear\t\t\tClears the history window\r\n");
+    AppendHistory("/verify\t\t\tShows the safety code of an encrypted conversation\r\n");
     for (const char* const* line = FRONT_END_HELP; *line; ++line) AppendHistory(*line);
     AppendHistory("***End Available Commands\r\n");
 }
@@ -138,6 +140,7 @@ void RunCommand(Command command, const char* argument) {
     case Command::ToggleToolbar: ToggleToolbar(); break;
     case Command::Exit: CloseProgram(); break;
     case Command::SaveNickname: SaveNickname(); break;
+    case Command::Verify: ShowSafetyCode(); break;
     case Command::None: break;
     }
 }

@@ -24,6 +24,7 @@ const TypedCommand TYPED_COMMANDS[] = {
     {"nick ", 5, 6, Command::Nick},          {"me ", 3, 4, Command::Act},
     {"clear", 5, 0, Command::ClearHistory},  {"help", 4, 0, Command::ListCommands},
     {"quit", 4, 6, Command::Quit},           {"popup", 5, 7, Command::SendPopup},
+    {"verify", 6, 0, Command::Verify},
 };
 
 // The rest of the line from a fixed position on; empty when the line ends

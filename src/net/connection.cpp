@@ -88,6 +88,7 @@ ConnectionState connectionState = InitialConnectionState();
 
 void ResetConnectionState() {
     ForgetLookups();
+    ForgetPrivacy();
     connectionState = InitialConnectionState();
 }
 

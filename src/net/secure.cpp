@@ -89,8 +89,6 @@ struct SecureChannel {
 
 SecureChannel channel;
 
-bool EncryptionRequired() { return false; }
-
 bool Settling(Phase phase) {
     return phase == Phase::AwaitingGreeting || phase == Phase::AwaitingOpening || phase == Phase::AwaitingAnswer ||
            phase == Phase::AwaitingFinish;
@@ -229,7 +227,7 @@ void SettlePlaintext() {
     } else {
         AppendHistory({"***Not encrypted: ", name, "'s program does not support encryption\r\n"});
     }
-    if (EncryptionRequired()) {
+    if (chatSettings.RequireEncryption == 1) {
         // Nothing held may leave: they were typed for a private conversation.
         sodium_memzero(channel.held, sizeof channel.held);
         channel.heldCount = 0;
@@ -395,6 +393,8 @@ void BeginPrivacy(bool connecting) {
     // The server's wait for a greeting is the connection manager's own.
     if (connecting) StartDeadline();
 }
+
+void ForgetPrivacy() { WipeChannel(); }
 
 void EndPrivacy() {
     size_t typed = 0;

@@ -23,6 +23,8 @@ Privacy CurrentPrivacy();
 // has ended: the state of the last one is wiped.
 void BeginPrivacy(bool connecting);
 void EndPrivacy();
+// Wipes the channel without a word: a fresh start of the whole manager.
+void ForgetPrivacy();
 
 // Every message the user's side sends (chat, action, popup, name, quit and
 // the greeting) comes through here once the transfer engine has checked it:

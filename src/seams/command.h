@@ -32,4 +32,6 @@ enum class Command {
     Exit,
     // The terminal's /save: the nickname in use kept in the settings.
     SaveNickname,
+    // /verify: the safety code of an encrypted conversation.
+    Verify,
 };

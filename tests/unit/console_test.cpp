@@ -19,7 +19,8 @@ const std::string BUSY = "Error: Previous send not finished, send ignored\n\r";
 const std::string UNKNOWN = "Error: Unknown Command.  Type /help for a list of available commands.\r\n";
 const std::string HELP =
     "***Available Commands:\r\n/nick NewNickname\t\tChanges your nickname\r\n/me message goes here\tAction\r\n"
-    "/clear\t\t\tClears the history window\r\n***End Available Commands\r\n";
+    "/clear\t\t\tClears the history window\r\n/verify\t\t\tShows the safety code of an encrypted conversation\r\n"
+    "***End Available Commands\r\n";
 const std::string DISCONNECTED = "Disconnected from server...\r\n";
 
 TEST(HistoryTest, AppendsLandAtTheEndAsGivenAndPartsAsOneText) {

@@ -1,0 +1,356 @@
+// The encrypted layer against a peer of the test's own that speaks it from
+// the written description: its own prologue, its own records, its own
+// keys. Exact lines for every outcome, and what a hostile peer gets.
+#include <gtest/gtest.h>
+#include <sodium.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "crypto/keys.h"
+#include "crypto/noise.h"
+#include "fakes/fakes.h"
+#include "net/connection.h"
+#include "net/protocol.h"
+#include "net/secure.h"
+#include "net/transfer.h"
+#include "settings/settings.h"
+
+namespace {
+
+const std::string CONNECTED_BOB = "*** You are connected to Bob.\r\n";
+const std::string FIRST = "***Encrypted. First conversation with this key of Bob: compare /verify codes to be sure\r\n";
+const std::string KNOWN = "***Encrypted. Bob's key is known\r\n";
+const std::string CHANGED =
+    "***WARNING: Bob's key has changed since your last conversation! Compare /verify codes before you trust it\r\n";
+const std::string PLAIN = "***Not encrypted: Bob's program does not support encryption\r\n";
+const std::string DOWNGRADE = "***WARNING: Bob was encrypted before and is not now: someone may be in between!\r\n";
+const std::string HANDSHAKE_FAILED = "***Error: The encryption handshake failed; connection closed\r\n";
+const std::string RECORD_FAILED = "***Error: A message failed authentication; connection closed\r\n";
+const std::string PLAINTEXT_REFUSED = "***Error: A plaintext message in an encrypted conversation; connection closed\r\n";
+
+std::string Base64(const std::vector<uint8_t>& bytes) {
+    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_URLSAFE_NO_PADDING), '\0');
+    sodium_bin2base64(&text[0], text.size(), bytes.data(), bytes.size(), sodium_base64_VARIANT_URLSAFE_NO_PADDING);
+    text.resize(text.size() - 1);
+    return text;
+}
+
+std::vector<uint8_t> Bytes(const std::string& base64) {
+    std::vector<uint8_t> bytes(base64.size());
+    size_t length = 0;
+    if (sodium_base642bin(bytes.data(), bytes.size(), base64.c_str(), base64.size(), nullptr, &length, nullptr,
+                          sodium_base64_VARIANT_URLSAFE_NO_PADDING) != 0) {
+        ADD_FAILURE() << "not base64url: " << base64;
+    }
+    bytes.resize(length);
+    return bytes;
+}
+
+// The messages the peer received since the last call: kind, code, text.
+std::vector<std::string> Received() {
+    std::vector<std::string> messages;
+    const std::string& wire = fake.wire;
+    for (size_t at = 0; at < wire.size();) {
+        if (wire[at] == '\0') {
+            ++at;
+            continue;
+        }
+        const size_t end = wire.find("\x0C\x0D", at);
+        if (end == std::string::npos) break;
+        messages.push_back(wire.substr(at, end - at));
+        at = end + 2;
+    }
+    fake.wire.clear();
+    return messages;
+}
+
+std::string Greeting(const std::string& name) { return std::string("\x02\x20") + name; }
+
+// A copy of the program as the description has it, made of the test's own
+// parts: the Noise objects, and the prologue and records built here.
+struct NoisePeer {
+    explicit NoisePeer(uint8_t seed) {
+        uint8_t secret[noise::DH_LEN];
+        std::fill(std::begin(secret), std::end(secret), seed);
+        noise::KeyPairFromPrivate(secret, key);
+    }
+    void Begin(bool initiator, const std::string& clientGreeting, const std::string& serverGreeting) {
+        std::string prologue = PROLOGUE_LABEL;
+        for (const std::string& greeting : {clientGreeting, serverGreeting}) {
+            prologue += static_cast<char>(greeting.size() >> 8);
+            prologue += static_cast<char>(greeting.size() & 0xFF);
+            prologue += greeting;
+        }
+        handshake.emplace();
+        handshake->Initialize(initiator, reinterpret_cast<const uint8_t*>(prologue.data()), prologue.size(), key);
+    }
+    std::string Write() {
+        std::vector<uint8_t> message(200);
+        size_t written = 0;
+        EXPECT_TRUE(handshake->WriteMessage(nullptr, 0, message.data(), message.size(), written));
+        message.resize(written);
+        FinishIfDone();
+        return Control(CTRL_HANDSHAKE, Base64(message));
+    }
+    bool Read(const std::string& message) {
+        if (message.substr(0, 2) != std::string("\x02") + static_cast<char>(CTRL_HANDSHAKE)) return false;
+        const std::vector<uint8_t> bytes = Bytes(message.substr(2));
+        uint8_t payload[200];
+        size_t length = 0;
+        const bool read = handshake->ReadMessage(bytes.data(), bytes.size(), payload, sizeof payload, length);
+        FinishIfDone();
+        return read;
+    }
+    void FinishIfDone() {
+        if (handshake->Finished()) handshake->Split(send, receive);
+    }
+    // The records of one message (kind, code, text), on the wire.
+    std::string Seal(const std::string& message) {
+        std::string wire;
+        for (size_t at = 0; at == 0 || at < message.size(); at += RECORD_PART_MAX) {
+            const std::string part = message.substr(at, RECORD_PART_MAX);
+            std::vector<uint8_t> plain(1, at + RECORD_PART_MAX < message.size() ? RECORD_MORE : RECORD_LAST);
+            plain.insert(plain.end(), part.begin(), part.end());
+            std::vector<uint8_t> sealed(plain.size() + noise::TAG_LEN);
+            size_t written = 0;
+            EXPECT_TRUE(send.Seal(plain.data(), plain.size(), sealed.data(), sealed.size(), written));
+            wire += Control(CTRL_RECORD, Base64(sealed));
+        }
+        return wire;
+    }
+    // The messages the program sent, opened and joined: "" for one that
+    // is not a record or does not open.
+    std::vector<std::string> Open(const std::vector<std::string>& records) {
+        std::vector<std::string> messages(1);
+        for (const std::string& record : records) {
+            const std::vector<uint8_t> sealed = Bytes(record.substr(2));
+            std::vector<uint8_t> plain(sealed.size());
+            size_t length = 0;
+            if (record[1] != static_cast<char>(CTRL_RECORD) ||
+                !receive.Open(sealed.data(), sealed.size(), plain.data(), plain.size(), length) || length == 0) {
+                return {""};
+            }
+            messages.back().append(plain.begin() + 1, plain.begin() + static_cast<long>(length));
+            if (plain[0] == RECORD_LAST) messages.emplace_back();
+        }
+        messages.pop_back();
+        return messages;
+    }
+    noise::KeyPair key;
+    std::optional<noise::HandshakeState> handshake;
+    noise::CipherState send, receive;
+};
+
+// The program's opening of the handshake, when the peer did not answer it.
+std::string opening;
+
+// The program connects to the peer, which greets as name and, when it
+// speaks the layer, answers the opening; the history is emptied after.
+void ClientMeets(NoisePeer& peer, const std::string& name = "Bob", bool answers = true) {
+    fake.history.clear();
+    ConnectTo("127.0.0.1");
+    PostEvent(2, connectionState.connSocket, SOCKET_EVENT_CONNECT);
+    Dispatch();
+    PeerSends(Control(CTRL_HELLO, name));
+    std::vector<std::string> sent = Received();
+    ASSERT_EQ(sent.size(), 2u);
+    ASSERT_EQ(sent[0], Greeting("YourNickName"));
+    opening = sent[1];
+    if (!answers) return;
+    peer.Begin(false, "YourNickName", name);
+    ASSERT_TRUE(peer.Read(sent[1]));
+    PeerSends(peer.Write());
+    sent = Received();
+    ASSERT_EQ(sent.size(), 1u);
+    ASSERT_TRUE(peer.Read(sent[0]));
+}
+
+TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
+    ResetFakes();
+    InitNetwork();
+    NoisePeer bob(7);
+    ClientMeets(bob);
+    EXPECT_EQ(fake.history, CONNECTED_BOB + FIRST);
+    EXPECT_EQ(CurrentConnection().privacy, Privacy::Encrypted);
+    fake.history.clear();
+
+    // Both ways: every kind, and a popup of 500 characters in two records.
+    const std::string popup = "Lunch?\r\n" + std::string(492, 'p');
+    Type("secret words");
+    Type("/me whispers");
+    SendControl(CTRL_POPUP, popup.c_str());
+    Dispatch();
+    const std::vector<std::string> records = Received();
+    EXPECT_EQ(records.size(), 4u);
+    EXPECT_EQ(bob.Open(records), (std::vector<std::string>{"\x01secret words", "\x02\x08whispers",
+                                                           "\x02\x10" + popup}));
+    // One at a time: each record takes the next nonce.
+    for (const char* message : {"\x01sealed reply", "\x02\x04Robert"}) PeerSends(bob.Seal(message));
+    PeerSends(bob.Seal("\x02\x10" + popup));
+    EXPECT_EQ(fake.history, "<YourNickName> secret words\r\n*YourNickName whispers\r\n<Bob> sealed reply\r\n"
+                            "***Bob is now known as Robert.\r\n");
+    EXPECT_EQ(fake.popups, (std::vector<std::string>{"Popup message from Robert: " + popup}));
+
+    // /verify shows the code of both keys; the quit goes sealed too.
+    fake.history.clear();
+    noise::KeyPair own;
+    ASSERT_TRUE(LocalStaticKey(own));
+    char code[SAFETY_CODE_SIZE];
+    SafetyCode(bob.key.publicKey, own.publicKey, code, sizeof code);
+    Type("/verify");
+    EXPECT_EQ(fake.history, "***Safety code with Robert: " + std::string(code) +
+                                " (the same on both screens when no one is in between)\r\n");
+    Type("/quit bye");
+    EXPECT_EQ(bob.Open(Received()), (std::vector<std::string>{"\x02\x40" "bye"}));
+}
+
+TEST(SecureTest, TheServingSideAnswersAClientThatOpens) {
+    ResetFakes();
+    NoisePeer carol(9);
+    InitNetwork();
+    StartServer();
+    Knock();
+    Type("typed before the outcome");
+    PeerSends(Control(CTRL_HELLO, "Carol"));
+    EXPECT_EQ(Received(), std::vector<std::string>{Greeting("YourNickName")});
+    carol.Begin(true, "Carol", "YourNickName");
+    PeerSends(carol.Write());
+    std::vector<std::string> answer = Received();
+    ASSERT_EQ(answer.size(), 1u);
+    ASSERT_TRUE(carol.Read(answer[0]));
+    const std::string last = carol.Write();
+    PeerSends(last + carol.Seal("\x01hi"));
+    Dispatch();
+    EXPECT_EQ(carol.Open(Received()), std::vector<std::string>{"\x01typed before the outcome"});
+    EXPECT_NE(fake.history.find("*** You are connected to Carol.\r\n***Encrypted. First conversation with this key "
+                                "of Carol: compare /verify codes to be sure\r\n<Carol> hi\r\n"),
+              std::string::npos)
+        << fake.history;
+}
+
+// What the program shows of a peer it has met before, and whether it keeps
+// what was typed from a peer it cannot trust.
+struct MeetingRow {
+    const char* name;
+    uint8_t secondKey;  // 0: the second time the peer does not answer
+    bool requireEncryption;
+    std::string shown, sent;
+};
+
+TEST(SecureTest, ASecondMeetingSaysWhatChanged) {
+    const MeetingRow rows[] = {
+        {"the same key", 7, false, KNOWN, "\x01hi"},
+        {"another key", 8, false, CHANGED, "\x01hi"},
+        {"no answer: a downgrade", 0, false, DOWNGRADE, "\x01hi"},
+        {"no answer, encryption required: nothing leaves",
+         0, true, DOWNGRADE + "***Encryption is required: connection closed, nothing was sent\r\n", ""},
+    };
+    for (const MeetingRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetFakes();
+        InitNetwork();
+        chatSettings.RequireEncryption = row.requireEncryption ? 1 : 0;
+        NoisePeer first(7);
+        ClientMeets(first);
+        Disconnect();
+        fake.wire.clear();
+        NoisePeer second(row.secondKey);
+        ClientMeets(second, "Bob", row.secondKey != 0);
+        Type("hi");
+        if (row.secondKey == 0) Elapse(NEGOTIATION_WAIT_MS);
+        // An answer settles it before the line is typed; no answer, after.
+        const std::string typed = "<YourNickName> hi\r\n";
+        EXPECT_EQ(fake.history, CONNECTED_BOB + (row.secondKey ? row.shown + typed : typed + row.shown));
+        const std::vector<std::string> sent = Received();
+        if (row.secondKey == 0) {
+            EXPECT_EQ(sent, row.sent.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.sent});
+        } else {
+            EXPECT_EQ(second.Open(sent), std::vector<std::string>{row.sent});
+        }
+    }
+    chatSettings.RequireEncryption = 0;
+}
+
+// A hostile or broken peer, once the handshake is done or while it runs:
+// one line, the connection closed, nothing of its message shown.
+struct HostileRow {
+    const char* name;
+    bool finishHandshake;
+    std::string (*bytes)(NoisePeer&);
+    std::string line;
+};
+
+std::string Flipped(std::string record) {
+    record[10] = record[10] == 'A' ? 'B' : 'A';
+    return record;
+}
+
+TEST(SecureTest, AHostilePeerIsClosedWithOneLine) {
+    const HostileRow rows[] = {
+        {"a flipped byte", true, [](NoisePeer& p) { return Flipped(p.Seal("\x01tampered")); }, RECORD_FAILED},
+        {"a replayed record", true,
+         [](NoisePeer& p) {
+             const std::string record = p.Seal("\x01once");
+             return record + record;
+         },
+         "<Bob> once\r\n" + RECORD_FAILED},
+        {"records out of order", true,
+         [](NoisePeer& p) {
+             const std::string first = p.Seal("\x01one");
+             const std::string second = p.Seal("\x01two");
+             return second + first;
+         },
+         RECORD_FAILED},
+        {"not base64url", true, [](NoisePeer&) { return Control(CTRL_RECORD, "not+base64/"); }, RECORD_FAILED},
+        {"a message longer than any", true,
+         [](NoisePeer& p) {
+             std::string parts;
+             for (int i = 0; i < 2; ++i) {
+                 std::vector<uint8_t> plain(1 + RECORD_PART_MAX, 'x'), sealed(plain.size() + noise::TAG_LEN);
+                 plain[0] = RECORD_MORE;
+                 size_t written = 0;
+                 p.send.Seal(plain.data(), plain.size(), sealed.data(), sealed.size(), written);
+                 parts += Control(CTRL_RECORD, Base64(sealed));
+             }
+             return parts;
+         },
+         RECORD_FAILED},
+        {"a plaintext line after the handshake", true, [](NoisePeer&) { return Chat("in the clear"); },
+         PLAINTEXT_REFUSED},
+        {"a greeting after the handshake", true, [](NoisePeer&) { return Control(CTRL_HELLO, "Mallory"); },
+         PLAINTEXT_REFUSED},
+        {"a handshake message mid-conversation", true,
+         [](NoisePeer& p) { return Control(CTRL_HANDSHAKE, "AAAA") + p.Seal("\x01x"); }, HANDSHAKE_FAILED},
+        {"an answer that is not one", false, [](NoisePeer&) { return Control(CTRL_HANDSHAKE, "AAAA"); },
+         HANDSHAKE_FAILED},
+        {"a record before the handshake is done", false, [](NoisePeer&) { return Control(CTRL_RECORD, "AAAA"); },
+         RECORD_FAILED},
+        {"an answer bound to another greeting", false,
+         [](NoisePeer& p) {
+             p.Begin(false, "YourNickName", "Eve");
+             p.Read(opening);
+             return p.Write();
+         },
+         HANDSHAKE_FAILED},
+    };
+    for (const HostileRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        ResetFakes();
+        InitNetwork();
+        NoisePeer bob(7);
+        if (row.finishHandshake) {
+            ClientMeets(bob);
+        } else {
+            ClientMeets(bob, "Bob", false);
+        }
+        fake.history.clear();
+        PeerSends(row.bytes(bob));
+        EXPECT_EQ(fake.history, row.line);
+        EXPECT_EQ(CurrentConnection().state, ControlState::Idle);
+        EXPECT_TRUE(fake.open.empty());
+    }
+}
+
+}  // namespace
