@@ -56,30 +56,13 @@ void OnConnectionClosed(SocketHandle socket) {
     ReadWhatThePeerLeft(socket);
     // What it left may have ended the connection already.
     if (!IsCurrentConnection(socket)) return;
-
-    bool serverSide = cs.serverHasPeer == 1;
-    if (serverSide) {
-        // The server stays a server while it listens: role keeps ROLE_SERVER,
-        // so the close of every later peer is handled the same way and a
-        // toolbar created meanwhile shows Stop Server.
-        cs.serverHasPeer = 0;
-        // One whose listening socket failed while it served is done now.
-        if (cs.serverListening == 0) cs.role = ROLE_NONE;
-    } else if (cs.role == ROLE_CLIENT) {
-        cs.clientConnected = 0;
-        cs.role = ROLE_NONE;
-    }
-    CloseConnectionSocket();
     if (cs.peerQuitReceived == 1) {
         AppendHistory({"*** ", cs.peerName, " has quit(Quit: ", cs.peerQuitReason, ")\r\n"});
     } else {
         AppendHistory({"***", cs.peerName, " has quit(Connection reset)\r\n"});
     }
     cs.peerQuitReceived = 0;
-
-    if (serverSide && cs.serverListening == 1 && cs.acceptWaiting == 1) {
-        AcceptClient(cs.listenSocket, true);
-    }
+    DropConnection();
 }
 
 }  // namespace
@@ -175,6 +158,9 @@ void BeginConnection(SocketHandle socket, bool connecting) {
 void DropConnection() {
     const bool serverSide = cs.serverHasPeer == 1;
     if (serverSide) {
+        // The server stays a server while it listens: role keeps ROLE_SERVER,
+        // so the close of every later peer is handled the same way and a
+        // toolbar created meanwhile shows Stop Server.
         cs.serverHasPeer = 0;
         if (cs.serverListening == 0) cs.role = ROLE_NONE;
     } else if (cs.role == ROLE_CLIENT) {

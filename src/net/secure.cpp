@@ -12,6 +12,7 @@
 #include "net/connection.h"
 #include "net/connection_parts.h"
 #include "net/connection_state.h"
+#include "net/control_states.h"
 #include "net/incoming.h"
 #include "net/transfer.h"
 #include "seams/timer.h"
@@ -60,6 +61,7 @@ const char* const RECORD_FAILED_LINE = "***Error: A message failed authenticatio
 const char* const PLAINTEXT_REFUSED_LINE =
     "***Error: A plaintext message in an encrypted conversation; connection closed\r\n";
 const char* const REQUIRED_LINE = "***Encryption is required: connection closed, nothing was sent\r\n";
+const char* const BUSY_LINE = "Error: Previous send not finished, send ignored\n\r";
 const char* const HELD_LOST_LINE =
     "***Error: The connection closed before encryption was settled; what you sent meanwhile was not sent\r\n";
 
@@ -221,6 +223,7 @@ void FlushHeld() {
 void SettlePlaintext() {
     channel.phase = Phase::Plaintext;
     channel.handshake.reset();
+    ApplyControlStates();
     const char* name = connectionState.peerName;
     if (KnownPeer(name)) {
         AppendHistory({"***WARNING: ", name, " was encrypted before and is not now: someone may be in between!\r\n"});
@@ -244,6 +247,7 @@ void SettleEncrypted() {
     std::memcpy(channel.peerStatic, remote, sizeof channel.peerStatic);
     channel.handshake.reset();
     channel.phase = Phase::Encrypted;
+    ApplyControlStates();
     const char* name = connectionState.peerName;
     switch (RememberPeerKey(name, channel.peerStatic)) {
     case PeerKeyStatus::FirstContact:
@@ -412,12 +416,12 @@ void OfferMessage(uint8_t kind, uint8_t code, const char* text) {
         return SendWireMessage(kind, code, text);
     }
     if (Settling(channel.phase) || channel.heldCount > 0) {
-        if (!Hold(kind, code, text)) AppendHistory("Error: Previous send not finished, send ignored\n\r");
+        if (!Hold(kind, code, text)) AppendHistory(BUSY_LINE);
         Pump();
         return;
     }
     if (!WireIdle() || channel.outgoingLength > 0) {
-        AppendHistory("Error: Previous send not finished, send ignored\n\r");
+        AppendHistory(BUSY_LINE);
         return;
     }
     if (channel.phase == Phase::Encrypted) {

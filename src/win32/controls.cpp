@@ -2,6 +2,8 @@
 
 #include "win32/main_window.h"
 #include "win32/shell_parts.h"
+#include "app/tray_rules.h"
+#include "net/connection.h"
 #include "res/resource.h"
 #include "seams/controls.h"
 
@@ -31,4 +33,5 @@ void ShowControls(const ControlRow& row, const char* connectItemText, const char
     ShowInPlace(mainMenu, IDM_START_SERVER, IDM_STOP_SERVER, row.serverItem, serverItemText, row.serverItemEnabled);
     Enable(mainMenu, IDM_SEND_POPUP, row.sendPopupItems);
     Enable(shell.trayMenu, IDM_TRAY_SEND_POPUP, row.sendPopupItems);
+    ShowTrayTip(TrayTip(CurrentConnection().privacy));
 }

@@ -17,6 +17,8 @@ LRESULT OnToolbarTooltip(NMHDR* header);
 // False when the shell refused the icon.
 bool AddTrayIcon();
 void RemoveTrayIcon();
+// The icon's tip, changed only when it says something new.
+void ShowTrayTip(const char* tip);
 void OnTrayNotify(LPARAM mouseMessage);
 
 // Command routing for WM_COMMAND's identifier

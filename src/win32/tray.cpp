@@ -1,12 +1,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "win32/private_messages.h"
 #include "app/tray_rules.h"
 #include "win32/main_window.h"
 #include "win32/shell_parts.h"
 #include "app/window_rules.h"
 #include "common/text.h"
+#include "net/connection.h"
 #include "res/resource.h"
 
 namespace {
@@ -34,9 +37,17 @@ bool AddTrayIcon() {
     shell.trayIcon.uCallbackMessage = WM_TRAY_NOTIFY;
     // The notification area draws at the desktop's DPI.
     shell.trayIcon.hIcon = IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, DpiOf(nullptr)));
-    // The tip has said "Norrik 1.00" whatever the version: kept.
-    CopyText(shell.trayIcon.szTip, "Norrik 1.00");
+    CopyText(shell.trayIcon.szTip, TrayTip(CurrentConnection().privacy));
     return Shell_NotifyIconA(NIM_ADD, &shell.trayIcon) != FALSE;
+}
+
+void ShowTrayTip(const char* tip) {
+    // Before the icon was ever added there is nothing to change.
+    if (!shell.trayIcon.hWnd || std::strcmp(shell.trayIcon.szTip, tip) == 0) return;
+    CopyText(shell.trayIcon.szTip, tip);
+    NOTIFYICONDATAA change = shell.trayIcon;
+    change.uFlags = NIF_TIP;
+    Shell_NotifyIconA(NIM_MODIFY, &change);
 }
 
 void RemoveTrayIcon() { Shell_NotifyIconA(NIM_DELETE, &shell.trayIcon); }

@@ -269,8 +269,8 @@ const Scenario SCENARIOS[] = {
      CONNECTED, CLIENT_C},
     {"a line typed before the outcome is not lost without a word at a close",
      CLIENT + ", type a line, closes",
-     INIT + "<You> a line\r\n***Error: The connection closed before encryption was settled; what you sent meanwhile "
-            "was not sent\r\n" + RESET, HELLO, IDLE, IDLE_C},
+     INIT + "<You> a line\r\n" + RESET + "***Error: The connection closed before encryption was settled; what you "
+            "sent meanwhile was not sent\r\n", HELLO, IDLE, IDLE_C},
 };
 
 void RunSteps(const std::string& steps) {
