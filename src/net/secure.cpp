@@ -411,11 +411,8 @@ void EndPrivacy() {
 
 void OfferMessage(uint8_t kind, uint8_t code, const char* text) {
     // The greeting goes in the clear and at once: the negotiation waits for it.
-    if (kind == KIND_CONTROL && code == CTRL_HELLO) {
-        CopyText(channel.sentGreeting, text);
-        return SendWireMessage(kind, code, text);
-    }
-    if (Settling(channel.phase) || channel.heldCount > 0) {
+    const bool greeting = kind == KIND_CONTROL && code == CTRL_HELLO;
+    if (!greeting && (Settling(channel.phase) || channel.heldCount > 0)) {
         if (!Hold(kind, code, text)) AppendHistory(BUSY_LINE);
         Pump();
         return;
@@ -424,7 +421,8 @@ void OfferMessage(uint8_t kind, uint8_t code, const char* text) {
         AppendHistory(BUSY_LINE);
         return;
     }
-    if (channel.phase == Phase::Encrypted) {
+    if (greeting) CopyText(channel.sentGreeting, text);
+    if (channel.phase == Phase::Encrypted && !greeting) {
         StartSealing(kind, code, text);
         if (!SealNextPart()) CloseFor(RECORD_FAILED_LINE);
         return;

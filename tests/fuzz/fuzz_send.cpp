@@ -10,6 +10,7 @@
 #include "fakes/fakes.h"
 #include "net/connection.h"
 #include "net/incoming.h"
+#include "net/secure.h"
 #include "net/transfer.h"
 
 namespace {
@@ -42,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             fake.sendAnswers.push_back(answer <= 10 ? int(answer) : answer == 11 ? 12 : answer == 12 ? -1 : -2);
         }
         if (op <= 1) {
-            const std::string kind = op == 1 ? std::string("\x02") + static_cast<char>(next()) : "\x01";
+            // The encrypted layer's own codes are never the user's to send.
+            unsigned code = next();
+            if (code == CTRL_HANDSHAKE || code == CTRL_RECORD) ++code;
+            const std::string kind = op == 1 ? std::string("\x02") + static_cast<char>(code) : "\x01";
             std::string text(next() * 2, ' ');  // printable: no zero, no terminator
             for (unsigned i = 0, pattern = next(); i < text.size(); ++i) text[i] += (pattern + i) % 0x5F;
             if (text.size() > MAX_TEXT_LENGTH) {
