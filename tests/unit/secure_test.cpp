@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 #include <sodium.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "crypto/keys.h"
 #include "crypto/noise.h"
 #include "fakes/fakes.h"
+#include "fakes/noise_peer.h"
 #include "net/connection.h"
 #include "net/protocol.h"
 #include "net/secure.h"
@@ -29,24 +29,6 @@ const std::string DOWNGRADE = "***WARNING: Bob was encrypted before and is not n
 const std::string HANDSHAKE_FAILED = "***Error: The encryption handshake failed; connection closed\r\n";
 const std::string RECORD_FAILED = "***Error: A message failed authentication; connection closed\r\n";
 const std::string PLAINTEXT_REFUSED = "***Error: A plaintext message in an encrypted conversation; connection closed\r\n";
-
-std::string Base64(const std::vector<uint8_t>& bytes) {
-    std::string text(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_URLSAFE_NO_PADDING), '\0');
-    sodium_bin2base64(&text[0], text.size(), bytes.data(), bytes.size(), sodium_base64_VARIANT_URLSAFE_NO_PADDING);
-    text.resize(text.size() - 1);
-    return text;
-}
-
-std::vector<uint8_t> Bytes(const std::string& base64) {
-    std::vector<uint8_t> bytes(base64.size());
-    size_t length = 0;
-    if (sodium_base642bin(bytes.data(), bytes.size(), base64.c_str(), base64.size(), nullptr, &length, nullptr,
-                          sodium_base64_VARIANT_URLSAFE_NO_PADDING) != 0) {
-        ADD_FAILURE() << "not base64url: " << base64;
-    }
-    bytes.resize(length);
-    return bytes;
-}
 
 // The messages the peer received since the last call: kind, code, text.
 std::vector<std::string> Received() {
@@ -68,80 +50,28 @@ std::vector<std::string> Received() {
 
 std::string Greeting(const std::string& name) { return std::string("\x02\x20") + name; }
 
-// A copy of the program as the description has it, made of the test's own
-// parts: the Noise objects, and the prologue and records built here.
-struct NoisePeer {
-    explicit NoisePeer(uint8_t seed) {
-        uint8_t secret[noise::DH_LEN];
-        std::fill(std::begin(secret), std::end(secret), seed);
-        noise::KeyPairFromPrivate(secret, key);
+// The peer's handshake message and records, framed for the wire.
+std::string Handshake(NoisePeer& peer) { return Control(CTRL_HANDSHAKE, peer.Write()); }
+bool ReadHandshake(NoisePeer& peer, const std::string& message) {
+    return message.substr(0, 2) == std::string("\x02") + static_cast<char>(CTRL_HANDSHAKE) && peer.Read(message.substr(2));
+}
+std::string Sealed(NoisePeer& peer, const std::string& message) {
+    std::string wire;
+    for (const std::string& record : peer.Seal(message)) wire += Control(CTRL_RECORD, record);
+    return wire;
+}
+// The messages the program sent, opened and joined; {""} when one is not a
+// record or does not open.
+std::vector<std::string> Opened(NoisePeer& peer, const std::vector<std::string>& records) {
+    std::vector<std::string> messages(1);
+    for (const std::string& record : records) {
+        const int opened = record[1] == static_cast<char>(CTRL_RECORD) ? peer.Open(record.substr(2), messages.back()) : -1;
+        if (opened < 0) return {""};
+        if (opened == 1) messages.emplace_back();
     }
-    void Begin(bool initiator, const std::string& clientGreeting, const std::string& serverGreeting) {
-        std::string prologue = PROLOGUE_LABEL;
-        for (const std::string& greeting : {clientGreeting, serverGreeting}) {
-            prologue += static_cast<char>(greeting.size() >> 8);
-            prologue += static_cast<char>(greeting.size() & 0xFF);
-            prologue += greeting;
-        }
-        handshake.emplace();
-        handshake->Initialize(initiator, reinterpret_cast<const uint8_t*>(prologue.data()), prologue.size(), key);
-    }
-    std::string Write() {
-        std::vector<uint8_t> message(200);
-        size_t written = 0;
-        EXPECT_TRUE(handshake->WriteMessage(nullptr, 0, message.data(), message.size(), written));
-        message.resize(written);
-        FinishIfDone();
-        return Control(CTRL_HANDSHAKE, Base64(message));
-    }
-    bool Read(const std::string& message) {
-        if (message.substr(0, 2) != std::string("\x02") + static_cast<char>(CTRL_HANDSHAKE)) return false;
-        const std::vector<uint8_t> bytes = Bytes(message.substr(2));
-        uint8_t payload[200];
-        size_t length = 0;
-        const bool read = handshake->ReadMessage(bytes.data(), bytes.size(), payload, sizeof payload, length);
-        FinishIfDone();
-        return read;
-    }
-    void FinishIfDone() {
-        if (handshake->Finished()) handshake->Split(send, receive);
-    }
-    // The records of one message (kind, code, text), on the wire.
-    std::string Seal(const std::string& message) {
-        std::string wire;
-        for (size_t at = 0; at == 0 || at < message.size(); at += RECORD_PART_MAX) {
-            const std::string part = message.substr(at, RECORD_PART_MAX);
-            std::vector<uint8_t> plain(1, at + RECORD_PART_MAX < message.size() ? RECORD_MORE : RECORD_LAST);
-            plain.insert(plain.end(), part.begin(), part.end());
-            std::vector<uint8_t> sealed(plain.size() + noise::TAG_LEN);
-            size_t written = 0;
-            EXPECT_TRUE(send.Seal(plain.data(), plain.size(), sealed.data(), sealed.size(), written));
-            wire += Control(CTRL_RECORD, Base64(sealed));
-        }
-        return wire;
-    }
-    // The messages the program sent, opened and joined: "" for one that
-    // is not a record or does not open.
-    std::vector<std::string> Open(const std::vector<std::string>& records) {
-        std::vector<std::string> messages(1);
-        for (const std::string& record : records) {
-            const std::vector<uint8_t> sealed = Bytes(record.substr(2));
-            std::vector<uint8_t> plain(sealed.size());
-            size_t length = 0;
-            if (record[1] != static_cast<char>(CTRL_RECORD) ||
-                !receive.Open(sealed.data(), sealed.size(), plain.data(), plain.size(), length) || length == 0) {
-                return {""};
-            }
-            messages.back().append(plain.begin() + 1, plain.begin() + static_cast<long>(length));
-            if (plain[0] == RECORD_LAST) messages.emplace_back();
-        }
-        messages.pop_back();
-        return messages;
-    }
-    noise::KeyPair key;
-    std::optional<noise::HandshakeState> handshake;
-    noise::CipherState send, receive;
-};
+    messages.pop_back();
+    return messages;
+}
 
 // The program's opening of the handshake, when the peer did not answer it.
 std::string opening;
@@ -160,11 +90,11 @@ void ClientMeets(NoisePeer& peer, const std::string& name = "Bob", bool answers 
     opening = sent[1];
     if (!answers) return;
     peer.Begin(false, "YourNickName", name);
-    ASSERT_TRUE(peer.Read(sent[1]));
-    PeerSends(peer.Write());
+    ASSERT_TRUE(ReadHandshake(peer, sent[1]));
+    PeerSends(Handshake(peer));
     sent = Received();
     ASSERT_EQ(sent.size(), 1u);
-    ASSERT_TRUE(peer.Read(sent[0]));
+    ASSERT_TRUE(ReadHandshake(peer, sent[0]));
 }
 
 TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
@@ -184,11 +114,11 @@ TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
     Dispatch();
     const std::vector<std::string> records = Received();
     EXPECT_EQ(records.size(), 4u);
-    EXPECT_EQ(bob.Open(records), (std::vector<std::string>{"\x01secret words", "\x02\x08whispers",
+    EXPECT_EQ(Opened(bob, records), (std::vector<std::string>{"\x01secret words", "\x02\x08whispers",
                                                            "\x02\x10" + popup}));
     // One at a time: each record takes the next nonce.
-    for (const char* message : {"\x01sealed reply", "\x02\x04Robert"}) PeerSends(bob.Seal(message));
-    PeerSends(bob.Seal("\x02\x10" + popup));
+    for (const char* message : {"\x01sealed reply", "\x02\x04Robert"}) PeerSends(Sealed(bob, message));
+    PeerSends(Sealed(bob, "\x02\x10" + popup));
     EXPECT_EQ(fake.history, "<YourNickName> secret words\r\n*YourNickName whispers\r\n<Bob> sealed reply\r\n"
                             "***Bob is now known as Robert.\r\n");
     EXPECT_EQ(fake.popups, (std::vector<std::string>{"Popup message from Robert: " + popup}));
@@ -203,7 +133,7 @@ TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
     EXPECT_EQ(fake.history, "***Safety code with Robert: " + std::string(code) +
                                 " (the same on both screens when no one is in between)\r\n");
     Type("/quit bye");
-    EXPECT_EQ(bob.Open(Received()), (std::vector<std::string>{"\x02\x40" "bye"}));
+    EXPECT_EQ(Opened(bob, Received()), (std::vector<std::string>{"\x02\x40" "bye"}));
 }
 
 TEST(SecureTest, TheServingSideAnswersAClientThatOpens) {
@@ -216,14 +146,14 @@ TEST(SecureTest, TheServingSideAnswersAClientThatOpens) {
     PeerSends(Control(CTRL_HELLO, "Carol"));
     EXPECT_EQ(Received(), std::vector<std::string>{Greeting("YourNickName")});
     carol.Begin(true, "Carol", "YourNickName");
-    PeerSends(carol.Write());
+    PeerSends(Handshake(carol));
     std::vector<std::string> answer = Received();
     ASSERT_EQ(answer.size(), 1u);
-    ASSERT_TRUE(carol.Read(answer[0]));
-    const std::string last = carol.Write();
-    PeerSends(last + carol.Seal("\x01hi"));
+    ASSERT_TRUE(ReadHandshake(carol, answer[0]));
+    const std::string last = Handshake(carol);
+    PeerSends(last + Sealed(carol, "\x01hi"));
     Dispatch();
-    EXPECT_EQ(carol.Open(Received()), std::vector<std::string>{"\x01typed before the outcome"});
+    EXPECT_EQ(Opened(carol, Received()), std::vector<std::string>{"\x01typed before the outcome"});
     EXPECT_NE(fake.history.find("*** You are connected to Carol.\r\n***Encrypted. First conversation with this key "
                                 "of Carol: compare /verify codes to be sure\r\n<Carol> hi\r\n"),
               std::string::npos)
@@ -267,7 +197,7 @@ TEST(SecureTest, ASecondMeetingSaysWhatChanged) {
         if (row.secondKey == 0) {
             EXPECT_EQ(sent, row.sent.empty() ? std::vector<std::string>{} : std::vector<std::string>{row.sent});
         } else {
-            EXPECT_EQ(second.Open(sent), std::vector<std::string>{row.sent});
+            EXPECT_EQ(Opened(second, sent), std::vector<std::string>{row.sent});
         }
     }
     chatSettings.RequireEncryption = 0;
@@ -289,17 +219,17 @@ std::string Flipped(std::string record) {
 
 TEST(SecureTest, AHostilePeerIsClosedWithOneLine) {
     const HostileRow rows[] = {
-        {"a flipped byte", true, [](NoisePeer& p) { return Flipped(p.Seal("\x01tampered")); }, RECORD_FAILED},
+        {"a flipped byte", true, [](NoisePeer& p) { return Flipped(Sealed(p, "\x01tampered")); }, RECORD_FAILED},
         {"a replayed record", true,
          [](NoisePeer& p) {
-             const std::string record = p.Seal("\x01once");
+             const std::string record = Sealed(p, "\x01once");
              return record + record;
          },
          "<Bob> once\r\n" + RECORD_FAILED},
         {"records out of order", true,
          [](NoisePeer& p) {
-             const std::string first = p.Seal("\x01one");
-             const std::string second = p.Seal("\x01two");
+             const std::string first = Sealed(p, "\x01one");
+             const std::string second = Sealed(p, "\x01two");
              return second + first;
          },
          RECORD_FAILED},
@@ -322,7 +252,7 @@ TEST(SecureTest, AHostilePeerIsClosedWithOneLine) {
         {"a greeting after the handshake", true, [](NoisePeer&) { return Control(CTRL_HELLO, "Mallory"); },
          PLAINTEXT_REFUSED},
         {"a handshake message mid-conversation", true,
-         [](NoisePeer& p) { return Control(CTRL_HANDSHAKE, "AAAA") + p.Seal("\x01x"); }, HANDSHAKE_FAILED},
+         [](NoisePeer& p) { return Control(CTRL_HANDSHAKE, "AAAA") + Sealed(p, "\x01x"); }, HANDSHAKE_FAILED},
         {"an answer that is not one", false, [](NoisePeer&) { return Control(CTRL_HANDSHAKE, "AAAA"); },
          HANDSHAKE_FAILED},
         {"a record before the handshake is done", false, [](NoisePeer&) { return Control(CTRL_RECORD, "AAAA"); },
@@ -330,8 +260,8 @@ TEST(SecureTest, AHostilePeerIsClosedWithOneLine) {
         {"an answer bound to another greeting", false,
          [](NoisePeer& p) {
              p.Begin(false, "YourNickName", "Eve");
-             p.Read(opening);
-             return p.Write();
+             ReadHandshake(p, opening);
+             return Handshake(p);
          },
          HANDSHAKE_FAILED},
     };
