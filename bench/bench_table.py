@@ -85,6 +85,17 @@ NETWORK = [
     ("Poll round trip (latency resolution)", "poll", None),
 ]
 
+# The encrypted layer: a peer that seals beside one in the clear, the same
+# copy and the same lines (after "norrik." / "norrik.min.").
+SEALED = [
+    ("One-way, short line (16 chars) to the peer, median", "peer16.oneway.median"),
+    ("Round trip, short lines, median", "peer16.roundtrip.median"),
+    ("One-way, 300-char line to the peer, median", "peer300.oneway.median"),
+    ("One-way, 300-char line to the peer, p95", "peer300.oneway.p95"),
+    ("Round trip, 300 chars out, 500 back, median", "peer300.roundtrip.median"),
+    ("Round trip, 300 chars out, 500 back, p95", "peer300.roundtrip.p95"),
+]
+
 # Figures of one copy beside the empty window (or nothing).
 PROCESS = [
     ("Start to window shown, median", "norrik.startup.median", "empty.startup.median"),
@@ -137,6 +148,18 @@ def main():
         rows.append((label, shown(shown_), shown(hidden), shown(baseline) if base else "-",
                      ratio(shown_, baseline), ratio(hidden, baseline)))
     table(["Figure", "windows shown", "minimised", "socket program", "ratio shown", "ratio min."], rows)
+    if f("norrik.sealed.peer300.oneway.median") is not None:
+        print()
+        print("Encrypted beside plaintext, the same copy and peer; ratio = encrypted / plaintext")
+        print()
+        rows = []
+        for label, name in SEALED:
+            for view, title in (("norrik.", "shown"), ("norrik.min.", "minimised")):
+                plain, sealed = f(view + name), f(view + "sealed." + name)
+                rows.append((label + ", " + title, shown(plain), shown(sealed), ratio(sealed, plain)))
+        plain, sealed = f("plain.firstline.median"), f("sealed.firstline.median")
+        rows.append(("Connect to the first line shown, median", shown(plain), shown(sealed), ratio(sealed, plain)))
+        table(["Figure", "plaintext", "encrypted", "ratio"], rows)
     print()
     print("One copy beside the empty window program; ratio = norrik / empty window")
     print()

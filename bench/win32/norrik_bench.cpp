@@ -21,6 +21,7 @@
 
 #include "bench/win32/bench_figures.h"
 #include "e2e/e2e_support.h"
+#include "fakes/noise_peer.h"
 #include "net/protocol.h"
 #include "res/resource.h"
 #include "seams/input_line.h"
@@ -36,6 +37,7 @@ constexpr int TYPED_BATCH_LINES = 40;
 constexpr int RECEIVED_BATCHES = 4;
 constexpr int RECEIVED_BATCH_MESSAGES = 50;
 constexpr int ROUND_TRIPS = 50;
+constexpr int FIRST_LINES = 20;
 constexpr DWORD IDLE_MS = 30000;
 // The driver reads whole histories to check what arrived; clearing them
 // now and then keeps that cheap and every section alike.
@@ -598,32 +600,107 @@ double ReceivedThroughput(RawPeer& peer, const Program& copy) {
     return shownMessages * 1000.0 / totalMs;
 }
 
-// The longest line the input line takes (31 blocks) typed into the copy,
-// timed from Enter to the peer holding all of it (one way), and on to the
-// copy showing the peer's answer of 500 text bytes, 51 blocks (round trip).
-// The copy writes its own line into its history before it sends it.
-void PeerRoundTrip(RawPeer& peer, const Program& copy, std::vector<double>* oneWay, std::vector<double>* roundTrip) {
+// The peer's side of a conversation: in the clear, or sealed when noise is
+// given (after its handshake with the copy).
+struct PeerSide {
+    RawPeer& raw;
+    NoisePeer* noise;
+};
+
+// Wire bytes of a control message with a text of that many characters.
+size_t WireSize(size_t textLength) { return (2 + textLength + 2 + WIRE_BLOCK - 1) / WIRE_BLOCK * WIRE_BLOCK; }
+
+std::string TextOfMessage(const std::string& wire) {
+    const size_t end = wire.find("\x0C\x0D");
+    return wire.size() < 2 || end == std::string::npos ? "" : wire.substr(2, end - 2);
+}
+
+// Reads the copy's next message (kind, code, text) whole; in records when
+// the conversation is encrypted.
+bool ReadFromCopy(PeerSide& peer, const std::string& message) {
+    if (!peer.noise) return peer.raw.Read(Padded(message).size()) == Padded(message);
+    std::string joined;
+    for (size_t at = 0; at == 0 || at < message.size(); at += RECORD_PART_MAX) {
+        const size_t part = std::min(RECORD_PART_MAX, message.size() - at);
+        const size_t text = sodium_base64_ENCODED_LEN(1 + part + noise::TAG_LEN,
+                                                      sodium_base64_VARIANT_URLSAFE_NO_PADDING) - 1;
+        if (peer.noise->Open(TextOfMessage(peer.raw.Read(WireSize(text))), joined) < 0) return false;
+    }
+    return joined == message;
+}
+
+bool SendToCopy(PeerSide& peer, const std::string& message) {
+    if (!peer.noise) return SendInBlocks(peer.raw, Padded(message));
+    for (const std::string& record : peer.noise->Seal(message)) {
+        if (!SendInBlocks(peer.raw, ControlMessage(static_cast<char>(CTRL_RECORD), record))) return false;
+    }
+    return true;
+}
+
+// A line typed into the copy, timed from Enter to the peer holding all of
+// it (one way), and on to the copy showing the peer's answer (round trip):
+// the longest line the input line takes (31 blocks in the clear) answered
+// with 500 text bytes, or a short line answered with one as long. The copy
+// writes its own line into its history before it sends it.
+void PeerRoundTrip(PeerSide& peer, const Program& copy, size_t length, std::vector<double>* oneWay,
+                   std::vector<double>* roundTrip) {
     for (int i = 0; i < ROUND_TRIPS; ++i) {
-        const std::string line = Numbered("ask ", i, INPUT_LINE_LIMIT, 'a');
-        const std::string answer = Numbered("back ", i, MAX_TEXT_LENGTH, 'b');
+        const std::string line = Numbered("ask ", i, length, 'a');
+        const std::string answer = Numbered("back ", i, length == INPUT_LINE_LIMIT ? MAX_TEXT_LENGTH : length, 'b');
         const std::string shown = Shown("Alice", line) + Shown("Raw", answer);
         if (copy.HistoryLength() + shown.size() > HISTORY_ROOM && !ClearHistory(copy)) return;
-        const std::string wire = ChatMessage(line);
         const size_t expected = copy.HistoryLength() + shown.size();
         if (!FillInputLine(copy, line)) return;
         const double start = NowMs();
         if (!PressEnter(copy)) return;
-        const std::string received = peer.Read(wire.size());
+        const bool received = ReadFromCopy(peer, "\x01" + line);
         const double arrived = NowMs();
-        if (received != wire || !SendInBlocks(peer, ChatMessage(answer)) ||
-            !PollUntilLength(copy, expected)) {
-            return;
-        }
+        if (!received || !SendToCopy(peer, "\x01" + answer) || !PollUntilLength(copy, expected)) return;
         const double answered = NowMs();
         if (!EndsWith(copy.History(), shown)) return;
         oneWay->push_back(arrived - start);
         roundTrip->push_back(answered - start);
     }
+}
+
+// A peer joins the serving copy: greetings both ways, and with noise the
+// handshake, the peer opening it as a copy would. The copy's history says
+// which it became.
+bool JoinCopy(PeerSide& peer, Program& copy) {
+    const std::string hello = ControlMessage(static_cast<char>(CTRL_HELLO), "Alice");
+    if (!peer.raw.Connect(CHAT_PORT) || peer.raw.Read(hello.size()) != hello ||
+        !peer.raw.Send(ControlMessage(static_cast<char>(CTRL_HELLO), "Raw"))) {
+        return false;
+    }
+    if (!peer.noise) return true;
+    peer.noise->Begin(true, "Raw", "Alice");
+    return peer.raw.Send(ControlMessage(static_cast<char>(CTRL_HANDSHAKE), peer.noise->Write())) &&
+           peer.noise->Read(TextOfMessage(peer.raw.Read(WireSize(128)))) &&
+           peer.raw.Send(ControlMessage(static_cast<char>(CTRL_HANDSHAKE), peer.noise->Write())) &&
+           copy.WaitForHistory("***Encrypted");
+}
+
+// From the peer's connect to the copy showing the peer's first line, each
+// time on a new connection: in the clear the line follows the greetings at
+// once; encrypted it waits for the handshake's one round trip.
+std::vector<double> FirstLines(Program& copy, bool encrypted) {
+    std::vector<double> samples;
+    NoisePeer noise(5);
+    for (int i = 0; i < FIRST_LINES; ++i) {
+        if (!ClearHistory(copy)) break;
+        RawPeer raw;
+        PeerSide peer{raw, encrypted ? &noise : nullptr};
+        const std::string line = Numbered("first ", i, 16, 'f');
+        const double start = NowMs();
+        if (!JoinCopy(peer, copy) || !SendToCopy(peer, "\x01" + line) ||
+            !copy.WaitForHistory(Shown("Raw", line))) {
+            break;
+        }
+        samples.push_back(NowMs() - start);
+        raw.Close();
+        if (!copy.WaitForHistory("has quit")) break;
+    }
+    return samples;
 }
 
 void MeasureCopyWithPeer() {
@@ -632,24 +709,43 @@ void MeasureCopyWithPeer() {
         Missing("norrik.peer", "server-did-not-start");
         return;
     }
-    RawPeer peer;
-    const std::string hello = ControlMessage(static_cast<char>(CTRL_HELLO), "Alice");
-    if (!peer.Connect(CHAT_PORT) || peer.Read(hello.size()) != hello ||
-        !peer.Send(ControlMessage(static_cast<char>(CTRL_HELLO), "Raw")) ||
-        !alice.WaitForHistory("*** You are connected to Raw.")) {
-        Missing("norrik.peer", "peer-did-not-connect");
-        return;
+    for (bool encrypted : {false, true}) {
+        if (!ClearHistory(alice)) return;
+        RawPeer raw;
+        NoisePeer noise(5);
+        PeerSide peer{raw, encrypted ? &noise : nullptr};
+        if (!JoinCopy(peer, alice) || !alice.WaitForHistory("*** You are connected to Raw.")) {
+            Missing("norrik.peer", "peer-did-not-connect");
+            return;
+        }
+        // A peer in the clear is known as one at its first line.
+        if (!encrypted && !(SendToCopy(peer, "\x01hello") && alice.WaitForHistory("***Not encrypted"))) {
+            Missing("norrik.peer", "peer-not-settled");
+            return;
+        }
+        const std::string sealed = encrypted ? "sealed." : "";
+        for (const View& view : VIEWS) {
+            if (view.minimised) Minimise(alice);
+            const std::string name = view.prefix + sealed;
+            if (!encrypted) {
+                ThroughputFigures(name + "received500.throughput", ReceivedThroughput(peer.raw, alice),
+                                  ChatMessage(std::string(MAX_TEXT_LENGTH, 'z')).size());
+            }
+            for (const auto& [length, label] : {std::pair<size_t, const char*>{16, "peer16."},
+                                                {INPUT_LINE_LIMIT, "peer300."}}) {
+                std::vector<double> oneWay, roundTrip;
+                PeerRoundTrip(peer, alice, length, &oneWay, &roundTrip);
+                LatencyFigures((name + label + "oneway").c_str(), oneWay, ROUND_TRIPS);
+                LatencyFigures((name + label + "roundtrip").c_str(), roundTrip, ROUND_TRIPS);
+            }
+        }
+        // Both conversations are measured alike: shown first, then minimised.
+        ShowWindowAsync(alice.window, SW_RESTORE);
+        raw.Close();
+        if (!alice.WaitForHistory("has quit")) return;
     }
-    for (const View& view : VIEWS) {
-        if (view.minimised) Minimise(alice);
-        const std::string name = view.prefix;
-        ThroughputFigures(name + "received500.throughput", ReceivedThroughput(peer, alice),
-                          ChatMessage(std::string(MAX_TEXT_LENGTH, 'z')).size());
-        std::vector<double> oneWay, roundTrip;
-        PeerRoundTrip(peer, alice, &oneWay, &roundTrip);
-        LatencyFigures((name + "peer300.oneway").c_str(), oneWay, ROUND_TRIPS);
-        LatencyFigures((name + "peer300.roundtrip").c_str(), roundTrip, ROUND_TRIPS);
-    }
+    LatencyFigures("plain.firstline", FirstLines(alice, false), FIRST_LINES);
+    LatencyFigures("sealed.firstline", FirstLines(alice, true), FIRST_LINES);
 }
 
 bool Wanted(int argc, char** argv, const char* section) {
