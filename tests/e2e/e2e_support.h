@@ -70,6 +70,38 @@ inline std::string ControlMessage(char code, const std::string& text) { return P
 inline std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
 inline std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
+// The history's line when a conversation is encrypted with a key the copy
+// has not met before under that name.
+inline std::string FirstContact(const std::string& name) {
+    return "***Encrypted. First conversation with this key of " + name + ": compare /verify codes to be sure\r\n";
+}
+// The history's line once a peer proved to speak only the original protocol.
+inline std::string NotEncrypted(const std::string& name) {
+    return "***Not encrypted: " + name + "'s program does not support encryption\r\n";
+}
+
+// The wire with the text of every handshake ('H') and sealed record ('R')
+// message turned into '#', byte for byte in place: their bytes are random,
+// their lengths and every other byte are not.
+inline std::string Masked(std::string wire) {
+    for (size_t at = wire.find_first_not_of('\0'); at != std::string::npos && at < wire.size();
+         at = wire.find_first_not_of('\0', at)) {
+        const size_t end = wire.find("\x0C\x0D", at);
+        if (end == std::string::npos) break;
+        if (wire[at] == '\x02' && at + 1 < end && (wire[at + 1] == 'H' || wire[at + 1] == 'R'))
+            wire.replace(at + 2, end - at - 2, end - at - 2, '#');
+        at = end + 2;
+    }
+    return wire;
+}
+// The handshake message of that many characters, and the sealed record of
+// an inner message (kind, code, text) of that many bytes: a flag byte and a
+// 16-byte tag more, in base64url without padding, as it travels masked.
+inline std::string Handshake(size_t characters) { return ControlMessage('H', std::string(characters, '#')); }
+inline std::string Record(size_t inner) {
+    return ControlMessage('R', std::string(((1 + inner + 16) * 4 + 2) / 3, '#'));
+}
+
 inline size_t Occurrences(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
@@ -236,9 +268,10 @@ inline bool ServeAndJoin(Program& program, const char* programName, RawPeer& pee
 }
 
 // The server copy serves, the client copy connects to it, and each shows
-// the other's greeting.
+// the other's greeting and then that the conversation is encrypted (the
+// rest of that line is the test's to check).
 inline bool ConnectCopies(Program& server, const char* serverName, Program& client, const char* clientName) {
     return server.started() && client.started() && StartServing(server) && client.ConnectThroughDialog("127.0.0.1") &&
-           client.WaitForHistory("*** You are connected to " + std::string(serverName) + ".\r\n") &&
-           server.WaitForHistory("*** You are connected to " + std::string(clientName) + ".\r\n");
+           client.WaitForHistory("*** You are connected to " + std::string(serverName) + ".\r\n***Encrypted. ") &&
+           server.WaitForHistory("*** You are connected to " + std::string(clientName) + ".\r\n***Encrypted. ");
 }
