@@ -213,15 +213,26 @@ public:
 
     bool Connect(u_short port) {
         handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        const BOOL on = TRUE;
-        setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-        setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&E2E_WAIT), sizeof E2E_WAIT);
-        setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&SEND_WAIT), sizeof SEND_WAIT);
-        sockaddr_in where = {};
-        where.sin_family = AF_INET;
-        where.sin_port = htons(port);
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return connect(handle, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
+        const sockaddr_in where = Loopback(port);
+        return Configured() && connect(handle, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    }
+    // Serves once: listens on the port, then takes the first client that
+    // comes within the wait.
+    bool Listen(u_short port) {
+        listening = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const sockaddr_in where = Loopback(port);
+        return bind(listening, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0 &&
+               listen(listening, 1) == 0;
+    }
+    bool Accept() {
+        fd_set knocked;
+        FD_ZERO(&knocked);
+        FD_SET(listening, &knocked);
+        timeval wait = {static_cast<long>(E2E_WAIT / 1000), 0};
+        if (select(0, &knocked, nullptr, nullptr, &wait) == 1) handle = accept(listening, nullptr, nullptr);
+        closesocket(listening);
+        listening = INVALID_SOCKET;
+        return handle != INVALID_SOCKET && Configured();
     }
     bool Send(const std::string& bytes) {
         return send(handle, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
@@ -246,10 +257,28 @@ public:
         Close();
     }
     void Close() {
-        if (handle != INVALID_SOCKET) closesocket(handle);
-        handle = INVALID_SOCKET;
+        for (SOCKET* open : {&handle, &listening}) {
+            if (*open != INVALID_SOCKET) closesocket(*open);
+            *open = INVALID_SOCKET;
+        }
     }
-    SOCKET handle = INVALID_SOCKET;
+    SOCKET handle = INVALID_SOCKET, listening = INVALID_SOCKET;
+
+private:
+    static sockaddr_in Loopback(u_short port) {
+        sockaddr_in where = {};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(port);
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return where;
+    }
+    bool Configured() {
+        const BOOL on = TRUE;
+        setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&E2E_WAIT), sizeof E2E_WAIT);
+        setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&SEND_WAIT), sizeof SEND_WAIT);
+        return true;
+    }
 };
 
 // Starts the server; true once its lines, the address's too, have come.
