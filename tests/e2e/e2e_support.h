@@ -70,6 +70,38 @@ inline std::string ControlMessage(char code, const std::string& text) { return P
 inline std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
 inline std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
+// The history's line when a conversation is encrypted with a key the copy
+// has not met before under that name.
+inline std::string FirstContact(const std::string& name) {
+    return "***Encrypted. First conversation with this key of " + name + ": compare /verify codes to be sure\r\n";
+}
+// The history's line once a peer proved to speak only the original protocol.
+inline std::string NotEncrypted(const std::string& name) {
+    return "***Not encrypted: " + name + "'s program does not support encryption\r\n";
+}
+
+// The wire with the text of every handshake ('H') and sealed record ('R')
+// message turned into '#', byte for byte in place: their bytes are random,
+// their lengths and every other byte are not.
+inline std::string Masked(std::string wire) {
+    for (size_t at = wire.find_first_not_of('\0'); at != std::string::npos && at < wire.size();
+         at = wire.find_first_not_of('\0', at)) {
+        const size_t end = wire.find("\x0C\x0D", at);
+        if (end == std::string::npos) break;
+        if (wire[at] == '\x02' && at + 1 < end && (wire[at + 1] == 'H' || wire[at + 1] == 'R'))
+            wire.replace(at + 2, end - at - 2, end - at - 2, '#');
+        at = end + 2;
+    }
+    return wire;
+}
+// The handshake message of that many characters, and the sealed record of
+// an inner message (kind, code, text) of that many bytes: a flag byte and a
+// 16-byte tag more, in base64url without padding, as it travels masked.
+inline std::string Handshake(size_t characters) { return ControlMessage('H', std::string(characters, '#')); }
+inline std::string Record(size_t inner) {
+    return ControlMessage('R', std::string(((1 + inner + 16) * 4 + 2) / 3, '#'));
+}
+
 inline size_t Occurrences(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
@@ -181,15 +213,26 @@ public:
 
     bool Connect(u_short port) {
         handle = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        const BOOL on = TRUE;
-        setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-        setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&E2E_WAIT), sizeof E2E_WAIT);
-        setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&SEND_WAIT), sizeof SEND_WAIT);
-        sockaddr_in where = {};
-        where.sin_family = AF_INET;
-        where.sin_port = htons(port);
-        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        return connect(handle, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0;
+        const sockaddr_in where = Loopback(port);
+        return Configured() && connect(handle, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
+    }
+    // Serves once: listens on the port, then takes the first client that
+    // comes within the wait.
+    bool Listen(u_short port) {
+        listening = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        const sockaddr_in where = Loopback(port);
+        return bind(listening, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0 &&
+               listen(listening, 1) == 0;
+    }
+    bool Accept() {
+        fd_set knocked;
+        FD_ZERO(&knocked);
+        FD_SET(listening, &knocked);
+        timeval wait = {static_cast<long>(E2E_WAIT / 1000), 0};
+        if (select(0, &knocked, nullptr, nullptr, &wait) == 1) handle = accept(listening, nullptr, nullptr);
+        closesocket(listening);
+        listening = INVALID_SOCKET;
+        return handle != INVALID_SOCKET && Configured();
     }
     bool Send(const std::string& bytes) {
         return send(handle, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
@@ -214,10 +257,28 @@ public:
         Close();
     }
     void Close() {
-        if (handle != INVALID_SOCKET) closesocket(handle);
-        handle = INVALID_SOCKET;
+        for (SOCKET* open : {&handle, &listening}) {
+            if (*open != INVALID_SOCKET) closesocket(*open);
+            *open = INVALID_SOCKET;
+        }
     }
-    SOCKET handle = INVALID_SOCKET;
+    SOCKET handle = INVALID_SOCKET, listening = INVALID_SOCKET;
+
+private:
+    static sockaddr_in Loopback(u_short port) {
+        sockaddr_in where = {};
+        where.sin_family = AF_INET;
+        where.sin_port = htons(port);
+        where.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return where;
+    }
+    bool Configured() {
+        const BOOL on = TRUE;
+        setsockopt(handle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+        setsockopt(handle, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&E2E_WAIT), sizeof E2E_WAIT);
+        setsockopt(handle, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&SEND_WAIT), sizeof SEND_WAIT);
+        return true;
+    }
 };
 
 // Starts the server; true once its lines, the address's too, have come.
@@ -236,9 +297,10 @@ inline bool ServeAndJoin(Program& program, const char* programName, RawPeer& pee
 }
 
 // The server copy serves, the client copy connects to it, and each shows
-// the other's greeting.
+// the other's greeting and then that the conversation is encrypted (the
+// rest of that line is the test's to check).
 inline bool ConnectCopies(Program& server, const char* serverName, Program& client, const char* clientName) {
     return server.started() && client.started() && StartServing(server) && client.ConnectThroughDialog("127.0.0.1") &&
-           client.WaitForHistory("*** You are connected to " + std::string(serverName) + ".\r\n") &&
-           server.WaitForHistory("*** You are connected to " + std::string(clientName) + ".\r\n");
+           client.WaitForHistory("*** You are connected to " + std::string(serverName) + ".\r\n***Encrypted. ") &&
+           server.WaitForHistory("*** You are connected to " + std::string(clientName) + ".\r\n***Encrypted. ");
 }

@@ -28,6 +28,7 @@ TEST(ConversationTest, TwoCopiesFailToMeetThenChatExchangePopupsPartMeetAgainAnd
     ASSERT_TRUE(bob.ConnectThroughDialog("no-such-host.invalid"));
     ASSERT_TRUE(bob.WaitForHistory("***Error: Unable to resolve address!\r\n", 1, 3 * E2E_WAIT)) << bob.lastHistory;
     ASSERT_TRUE(ConnectCopies(alice, "Alice", bob, "Bob")) << alice.lastHistory << bob.lastHistory;
+    ASSERT_TRUE(alice.WaitForHistory(FirstContact("Bob"))) << alice.lastHistory;
     const size_t aliceFrom = alice.lastHistory.size();
     ASSERT_NO_FATAL_FAILURE(Say(bob, "hello Alice, 100% sure %s", alice, "<Bob> hello Alice, 100% sure %s\r\n"));
     ASSERT_NO_FATAL_FAILURE(Say(alice, "/me waves", bob, "*Alice waves.\r\n"));
@@ -50,12 +51,13 @@ TEST(ConversationTest, TwoCopiesFailToMeetThenChatExchangePopupsPartMeetAgainAnd
     // carries the stored nickname, not the one changed with /nick.
     ASSERT_TRUE(bob.WaitForHistory("Disconnected from server...\r\n"));
     ASSERT_TRUE(bob.ConnectThroughDialog("localhost"));
-    ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Alice.\r\n", 2)) << bob.lastHistory;
+    ASSERT_TRUE(bob.WaitForHistory("*** You are connected to Alice.\r\n***Encrypted. Alice's key is known\r\n"))
+        << bob.lastHistory;
     ASSERT_NO_FATAL_FAILURE(Say(bob, "back as Bob", alice, "<Bob> back as Bob\r\n"));
     EXPECT_TRUE(alice.WaitForGain(
         aliceFrom, "<Bob> hello Alice, 100% sure %s\r\n*Alice waves\r\n***Bob is now known as Robert.\r\n"
                    "<Robert> still me\r\n*** Robert has quit(Quit: see you)\r\n"
-                   "*** You are connected to Bob.\r\n<Bob> back as Bob\r\n"))
+                   "*** You are connected to Bob.\r\n***Encrypted. Bob's key is known\r\n<Bob> back as Bob\r\n"))
         << alice.Since(aliceFrom);
 
     // Alice's machine goes down without a word.
@@ -64,10 +66,12 @@ TEST(ConversationTest, TwoCopiesFailToMeetThenChatExchangePopupsPartMeetAgainAnd
     EXPECT_EQ(bob.lastHistory, STARTUP +
                                    "***Error: Unable to connect\r\n***Last error number is: 10061"
                                    "***Error: Unable to resolve address!\r\n"
-                                   "*** You are connected to Alice.\r\n<Bob> hello Alice, 100% sure %s\r\n"
+                                   "*** You are connected to Alice.\r\n" + FirstContact("Alice") +
+                                   "<Bob> hello Alice, 100% sure %s\r\n"
                                    "*Alice waves.\r\n***Your are now known as Robert.\r\n<Robert> still me\r\n"
                                    "Disconnected from server...\r\n*** You are connected to Alice.\r\n"
-                                   "<Bob> back as Bob\r\n***Alice has quit(Connection reset)\r\n");
+                                   "***Encrypted. Alice's key is known\r\n<Bob> back as Bob\r\n"
+                                   "***Alice has quit(Connection reset)\r\n");
 }
 
 // One peer after another joins the serving copy, reads its greeting, sends
@@ -86,17 +90,22 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
     const PeerRow rows[] = {
         {"every kind (0x08 an action, 0x04 a new name), then quit",
          Hello("Raw") + ControlMessage(8, "waves") + ControlMessage(4, "Zed") + ChatMessage("") + Quit("bye"), false,
-         false, "*** You are connected to Raw.\r\n*Raw waves.\r\n***Raw is now known as Zed.\r\n<Zed> \r\n",
+         false,
+         "*** You are connected to Raw.\r\n" + NotEncrypted("Raw") +
+             "*Raw waves.\r\n***Raw is now known as Zed.\r\n<Zed> \r\n",
          "*** Zed has quit(Quit: bye)\r\n"},
         {"a byte at a time", Hello("Drip") + ChatMessage("a byte at a time") + ControlMessage(8, "drips"), true, false,
-         "*** You are connected to Drip.\r\n<Drip> a byte at a time\r\n*Drip drips.\r\n",
+         "*** You are connected to Drip.\r\n" + NotEncrypted("Drip") + "<Drip> a byte at a time\r\n*Drip drips.\r\n",
          "***Drip has quit(Connection reset)\r\n"},
         {"reset, half a message on its way", Hello("Gone") + ChatMessage("talking") + ChatMessage("and").substr(0, 4),
-         false, true, "*** You are connected to Gone.\r\n<Gone> talking\r\n", "***Gone has quit(Connection reset)\r\n"},
+         false, true, "*** You are connected to Gone.\r\n" + NotEncrypted("Gone") + "<Gone> talking\r\n",
+         "***Gone has quit(Connection reset)\r\n"},
         {"no greeting: not the last name but Peer, and nothing of the half message", ChatMessage("who am I"), false,
-         false, "<Peer> who am I\r\n", "***Peer has quit(Connection reset)\r\n"},
+         false, NotEncrypted("Peer") + "<Peer> who am I\r\n", "***Peer has quit(Connection reset)\r\n"},
         {"line breaks and escapes in one line", Hello("Ann\r\nBob") + ChatMessage("hi\r\n*** Bob has quit\x1b[2J"),
-         false, false, "*** You are connected to Ann??Bob.\r\n<Ann??Bob> hi??*** Bob has quit?[2J\r\n",
+         false, false,
+         "*** You are connected to Ann??Bob.\r\n" + NotEncrypted("Ann??Bob") +
+             "<Ann??Bob> hi??*** Bob has quit?[2J\r\n",
          "***Ann??Bob has quit(Connection reset)\r\n"},
     };
     size_t mark = alice.lastHistory.size();
@@ -123,7 +132,8 @@ TEST(ServingCopyTest, ShowsExactlyWhatEachPeerSentAndHowItLeftAndTakesTheNext) {
     first.Close();
     EXPECT_EQ(second.Read(10), Hello("Alice"));
     const std::string shown =
-        "*** You are connected to One.\r\n<One> bye\r\n*** One has quit(Quit: q)\r\n*** You are connected to Two.\r\n";
+        "*** You are connected to One.\r\n" + NotEncrypted("One") + "<One> bye\r\n*** One has quit(Quit: q)\r\n"
+        "*** You are connected to Two.\r\n" + NotEncrypted("Two");
     ASSERT_TRUE(alice.WaitForGain(mark, shown)) << alice.Since(mark);
     ASSERT_TRUE(alice.Type("welcome, Two"));
     EXPECT_EQ(second.Read(20), ChatMessage("welcome, Two"));
@@ -155,6 +165,30 @@ TEST(ServingCopyTest, ASilentPeerLeavesAfterTwentySecondsAndTheNextIsTaken) {
     EXPECT_EQ(next.Read(10), Hello("Alice"));
 }
 
+// Connected to a server of the original protocol: the copy's opening of
+// the handshake is one message such a server drops; once the server has
+// spoken, the conversation is plaintext both ways, byte for byte as before.
+TEST(ClientCopyTest, AnOldServerReadsPastTheOpeningAndTalksInTheClear) {
+    Program bob("Bob");
+    RawPeer old;
+    ASSERT_TRUE(bob.started() && old.Listen(PORT));
+    const size_t from = bob.lastHistory.size();
+    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1") && old.Accept());
+    EXPECT_EQ(old.Read(10), Hello("Bob"));
+    ASSERT_TRUE(old.Send(Hello("Old")));
+    EXPECT_EQ(Masked(old.Read(50)), Handshake(43));
+    ASSERT_TRUE(old.Send(ChatMessage("hi") + ControlMessage(8, "nods")));
+    const std::string shown = "*** You are connected to Old.\r\n" + NotEncrypted("Old") + "<Old> hi\r\n*Old nods.\r\n";
+    ASSERT_TRUE(bob.WaitForGain(from, shown)) << bob.Since(from);
+    ASSERT_TRUE(bob.Type("plain"));
+    EXPECT_EQ(old.Read(10), ChatMessage("plain"));
+    ASSERT_TRUE(bob.Type("/quit bye"));
+    bool closed = false;
+    EXPECT_EQ(old.Read(SIZE_MAX, &closed), Quit("bye"));
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(bob.WaitForGain(from, shown + "<Bob> plain\r\nDisconnected from server...\r\n")) << bob.Since(from);
+}
+
 // The texts of the process's received popup windows from the peer.
 std::multiset<std::string> PopupTexts(const Program& program, const std::string& peer) {
     std::multiset<std::string> texts;
@@ -173,7 +207,7 @@ TEST(PopupFloodTest, ABurstLeavesTwentyWindowsTheRestAsLinesAndTheUserIsAnswered
     RawPeer peer;
     ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Burst")) << alice.lastHistory;
     const size_t mark = alice.lastHistory.size();
-    std::string burst, lines;
+    std::string burst, lines = NotEncrypted("Burst");
     std::multiset<std::string> windows;
     for (int n = 1; n <= 300; ++n) {
         const std::string text = "popup " + std::to_string(n);
@@ -204,7 +238,7 @@ TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
     Program alice("Alice");
     RawPeer peer;
     ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Flood")) << alice.lastHistory;
-    const size_t mark = alice.lastHistory.size();
+    const size_t joined = alice.lastHistory.size();
 
     // Bursts, so that the copy rather than the peer sets the pace. A send
     // that gives up goes on where it stopped, and the stop comes within one.
@@ -218,6 +252,13 @@ TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
             rest.erase(0, std::max(taken, 0));
         }
     });
+    // The first wave shows that the peer speaks the original protocol; the
+    // user types once that is settled, so that the count below is exact.
+    const std::string plain = NotEncrypted("Flood");
+    const bool settled = alice.WaitFor([&](const std::string& text) {
+        return text.size() >= joined + plain.size() && text.compare(joined, plain.size(), plain) == 0;
+    });
+    const size_t mark = joined + plain.size();
     // The short run ends once the copy has shown far more than the 30,000
     // characters an edit control takes unless told otherwise.
     const DWORD least = LongRun() ? 30000 : 2000;
@@ -228,6 +269,7 @@ TEST(FloodTest, HostilePeerLosesNoLineSplitsNoneAndTheUserIsStillAnswered) {
     }
     stop = true;
     flood.join();
+    EXPECT_TRUE(settled) << alice.lastHistory.substr(joined, 200);
     peer.Reset();
     ASSERT_TRUE(alice.WaitForHistory("***Flood has quit(Connection reset)\r\n")) << alice.lastHistory.size();
 

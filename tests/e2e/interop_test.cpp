@@ -29,7 +29,9 @@ protected:
                           " >" + folder + "/.config/norrik/settings.ini"));
     }
     void TearDown() override {
-        if (!folder.empty()) Shell("tmux -L " + Server() + " kill-server; rm -rf " + folder);
+        if (folder.empty()) return;
+        Shell("tmux -L " + Server() + " kill-server; [ -f " + folder + "/relay.pid ] && kill $(cat " + folder +
+              "/relay.pid); rm -rf " + folder);
     }
 
     // Runs script in sh through Wine; true once it has ended, in time. Wine
@@ -63,8 +65,11 @@ protected:
         text << file.rdbuf();
         return text.str();
     }
-    void Start(const std::string& arguments) {
-        ASSERT_TRUE(Shell(Tmux() + "-f /dev/null new-session -d -s t -x 80 -y 24 '" + program + " " + arguments + "'"));
+    // The terminal program, in the network namespace whose process is given.
+    void Start(const std::string& arguments, const std::string& inNamespaceOf = "") {
+        const std::string enter = inNamespaceOf.empty() ? "" : "nsenter -t " + inNamespaceOf + " -n ";
+        ASSERT_TRUE(Shell(enter + Tmux() + "-f /dev/null new-session -d -s t -x 80 -y 24 '" + program + " " +
+                          arguments + "'"));
     }
     // Keys as tmux names them, each argument one key or one text.
     void Keys(const std::string& keys) { ASSERT_TRUE(Shell(Tmux() + "send-keys -t t " + keys)); }
@@ -85,8 +90,9 @@ TEST_F(InteropTest, TerminalClientChatsSendsPopupsBothWaysAndQuits) {
     Program windows("Win");
     ASSERT_TRUE(windows.started() && StartServing(windows));
     Start("127.0.0.1");
-    ASSERT_TRUE(windows.WaitForHistory("*** You are connected to Tux.\r\n")) << windows.lastHistory;
-    ASSERT_TRUE(WaitForScreen("*** You are connected to Win.")) << screen;
+    ASSERT_TRUE(windows.WaitForHistory("*** You are connected to Tux.\r\n" + FirstContact("Tux")))
+        << windows.lastHistory;
+    ASSERT_TRUE(WaitForScreen("connected to Win (encrypted)")) << screen;
 
     // Windows-1252 on the wire, UTF-8 in the terminal.
     ASSERT_TRUE(windows.Type("h\xe9llo from Windows"));
@@ -110,8 +116,9 @@ TEST_F(InteropTest, WindowsClientOfATerminalServerSendsAPopupAndQuits) {
     ASSERT_TRUE(WaitForScreen("Server started...")) << screen;
     Program windows("Win");
     ASSERT_TRUE(windows.started() && windows.ConnectThroughDialog("127.0.0.1"));
-    ASSERT_TRUE(windows.WaitForHistory("*** You are connected to Tux.\r\n")) << windows.lastHistory;
-    ASSERT_TRUE(WaitForScreen("*** You are connected to Win.")) << screen;
+    ASSERT_TRUE(windows.WaitForHistory("*** You are connected to Tux.\r\n" + FirstContact("Tux")))
+        << windows.lastHistory;
+    ASSERT_TRUE(WaitForScreen("connected to Win (encrypted)")) << screen;
 
     Keys("'/popup Coffee?' Enter");
     HWND received = windows.WaitForDialog("Popup message from Tux");
@@ -128,7 +135,10 @@ TEST_F(InteropTest, NorrikSendOpensAPopupInWindowsAndSaysSoInItsStatus) {
     EXPECT_EQ(Read("status") + Read("out") + Read("err"), "0\n");
     HWND received = windows.WaitForDialog("Popup message from Script");
     EXPECT_EQ(TextOf(GetDlgItem(received, IDC_POPUP_TEXT)), "Build 1432 is green");
-    EXPECT_TRUE(windows.WaitForHistory("*** Script has quit(Quit: Leaving)\r\n")) << windows.lastHistory;
+    // Sealed too: a plaintext line after the handshake would have been refused.
+    EXPECT_TRUE(windows.WaitForHistory("*** You are connected to Script.\r\n" + FirstContact("Script") +
+                                       "*** Script has quit(Quit: Leaving)\r\n"))
+        << windows.lastHistory;
 
     ASSERT_TRUE(Shell(program + " send 127.0.0.1 '" + std::string(301, 'x') + "' 2>" + folder + "/err; echo $? >" +
                       folder + "/status"));
@@ -138,6 +148,97 @@ TEST_F(InteropTest, NorrikSendOpensAPopupInWindowsAndSaysSoInItsStatus) {
                       folder + "/status"));
     EXPECT_EQ(Read("status") + Read("err"),
               "2\nnorrik: the host name is 57 characters; it takes at most 49\nTry 'norrik --help'.\n");
+}
+
+// One connection through the relay (relay.py): what it does to it, what is
+// typed on either side, what the other side shows then, and what the
+// relay saw each side send, masked. The rows run in order between the same
+// two processes, which remember from one connection to the next whom they
+// met encrypted.
+struct Step {
+    bool inWindows;  // typed in norrik.exe, shown by the terminal; or the other way
+    std::string typed, shown;
+};
+struct RelayRow {
+    const char* mode;
+    std::vector<Step> steps;
+    std::string windowsGained, clientSent, serverSent, closedFirst;
+};
+
+TEST_F(InteropTest, ARelaySeesOnlySealedRecordsAndWhatItChangesIsCaught) {
+    const std::string connect = "/connect 127.0.0.1", joined = "*** You are connected to Tux.\r\n";
+    const std::string downgrade = "***WARNING: Tux was encrypted before and is not now: someone may be in between!\r\n";
+    const std::string failed = "***Error: A message failed authentication; connection closed\r\n";
+    const RelayRow rows[] = {
+        {"forward",
+         {{false, connect, joined + FirstContact("Tux")},
+          {true, "", "connected to Win (encrypted)"},
+          {true, "", "***Encrypted. First conversation with this key of Win:"},
+          {false, "quiet words", "<Tux> quiet words\r\n"},
+          {false, "/popup sealed note", ""},
+          {false, "/me whispers", "*Tux whispers.\r\n"},
+          {true, "hidden reply", "<Win> hidden reply"},
+          {false, "/quit bye", "*** Tux has quit(Quit: bye)\r\n"}},
+         joined + FirstContact("Tux") +
+             "<Tux> quiet words\r\n*Tux whispers.\r\n<Win> hidden reply\r\n*** Tux has quit(Quit: bye)\r\n",
+         Hello("Tux") + Handshake(43) + Handshake(86) + Record(1 + 11) + Record(2 + 11) + Record(2 + 8) + Record(2 + 3),
+         Hello("Win") + Handshake(128) + Record(1 + 12), "client"},
+        {"strip",
+         {{false, connect, joined + downgrade},
+          {true, "", "connected to Win (NOT encrypted)"},
+          {true, "", "***WARNING: Win was encrypted before and is not now"},
+          {false, "plain words", "<Tux> plain words\r\n"},
+          {false, "/quit over", "*** Tux has quit(Quit: over)\r\n"}},
+         joined + downgrade + "<Tux> plain words\r\n*** Tux has quit(Quit: over)\r\n",
+         Hello("Tux") + Handshake(43) + ChatMessage("plain words") + Quit("over"), Hello("Win"), "client"},
+        {"flip",
+         {{false, connect, joined + "***Encrypted. Tux's key is known\r\n"},
+          {true, "", "***Encrypted. Win's key is known"},
+          {false, "tampered words", failed},
+          {true, "", "***Win has quit(Connection reset)"}},
+         joined + "***Encrypted. Tux's key is known\r\n" + failed,
+         Hello("Tux") + Handshake(43) + Handshake(86) + Record(1 + 14), Hello("Win") + Handshake(128), "server"},
+    };
+    std::string modes;
+    for (const RelayRow& row : rows) modes += (modes.empty() ? "" : ",") + std::string(row.mode);
+    ASSERT_TRUE(Shell("/usr/bin/python3 " NORRIK_RELAY_SCRIPT " " + folder + " " + modes + " >" + folder +
+                      "/relay.log 2>&1 &"));
+    for (DWORD start = GetTickCount(); Read("relay.pid").empty() && Read("relay.error").empty() && !Elapsed(start);)
+        Sleep(20);
+    if (!Read("relay.error").empty()) {
+        GTEST_SKIP() << Read("relay.error");
+    }
+    ASSERT_FALSE(Read("relay.pid").empty()) << Read("relay.log");
+    Program windows("Win");
+    ASSERT_TRUE(windows.started() && StartServing(windows));
+    Start("", Read("relay.pid"));
+
+    for (size_t n = 0; n < std::size(rows); ++n) {
+        const RelayRow& row = rows[n];
+        const size_t mark = windows.History().size();
+        for (const Step& step : row.steps) {
+            if (step.inWindows && !step.typed.empty()) {
+                ASSERT_TRUE(windows.Type(step.typed)) << row.mode;
+            } else if (!step.typed.empty()) {
+                Keys("'" + step.typed + "' Enter");
+            }
+            if (step.shown.empty()) continue;
+            EXPECT_TRUE(step.inWindows ? WaitForScreen(step.shown) : windows.WaitForHistory(step.shown))
+                << row.mode << ": " << step.typed << "\n" << screen << windows.Since(mark);
+        }
+        EXPECT_TRUE(windows.WaitForGain(mark, row.windowsGained)) << row.mode << "\n" << windows.Since(mark);
+        const std::string seen = std::to_string(n);
+        for (DWORD start = GetTickCount(); Read(seen + ".closed").empty() && !Elapsed(start);) Sleep(20);
+        EXPECT_EQ(Read(seen + ".closed"), row.closedFirst) << row.mode;
+        EXPECT_EQ(Masked(Read(seen + ".client")), row.clientSent) << row.mode;
+        EXPECT_EQ(Masked(Read(seen + ".server")), row.serverSent) << row.mode;
+    }
+    // The relay read none of the words typed in the encrypted conversations,
+    // and could read those of the one it made plaintext.
+    const std::string sealedSeen = Read("0.client") + Read("0.server") + Read("2.client") + Read("2.server");
+    for (const char* word : {"quiet", "sealed", "whispers", "hidden", "bye", "tampered"})
+        EXPECT_EQ(sealedSeen.find(word), std::string::npos) << word;
+    EXPECT_NE(Read("1.client").find("plain words"), std::string::npos);
 }
 
 }  // namespace

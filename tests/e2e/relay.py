@@ -1,0 +1,105 @@
+#!/usr/bin/env python3
+"""A relay on loopback between a client and a server that both use port 6374.
+
+Usage: relay.py FOLDER MODE[,MODE...]
+
+The server listens on the port in the caller's network namespace. The relay
+moves into a namespace of its own (it needs root), listens on 127.0.0.1:6374
+there for the client, which the caller starts in it (nsenter -t PID -n), and
+carries each connection across, one MODE a connection:
+  forward  every byte as it came;
+  strip    without the client's first handshake message ('H');
+  flip     with one character changed inside the client's first sealed
+           record ('R'), to another of the base64url alphabet.
+Per connection N it keeps what each side sent, as it came, in FOLDER/N.client
+and FOLDER/N.server, and in FOLDER/N.closed which side closed first. Once it
+listens it writes its process id to FOLDER/relay.pid; if it cannot, why to
+FOLDER/relay.error. Every wait is bounded: it ends within two minutes.
+"""
+import ctypes
+import os
+import select
+import socket
+import subprocess
+import sys
+import time
+
+CLONE_NEWNET = 0x40000000
+TERMINATOR = b"\x0c\x0d"
+deadline = time.monotonic() + 120
+folder, modes = sys.argv[1], sys.argv[2].split(",")
+
+
+def write(name, data):
+    with open(os.path.join(folder, name + ".part"), "wb") as file:
+        file.write(data)
+    os.rename(os.path.join(folder, name + ".part"), os.path.join(folder, name))
+
+
+def changed(message, mode, done):
+    """The message as it goes on, or None when it is dropped."""
+    body = message.lstrip(b"\0")
+    code = body[1:2] if body[:1] == b"\x02" else b""
+    if mode == "strip" and code == b"H" and not done:
+        return None
+    if mode == "flip" and code == b"R" and not done:
+        at = len(message) - len(body) + 2 + (len(body) - 4) // 2
+        return message[:at] + (b"B" if message[at:at + 1] == b"A" else b"A") + message[at + 1:]
+    return message
+
+
+def carry(number, client, server, mode):
+    seen = {client: b"", server: b""}
+    rest = {client: b"", server: b""}
+    other = {client: server, server: client}
+    done = False
+    closed = "neither"
+    while time.monotonic() < deadline and closed == "neither":
+        ready, _, _ = select.select([client, server], [], [], 1)
+        for side in ready:
+            try:
+                data = side.recv(4096)
+                seen[side] += data
+                rest[side] += data
+                # Whole messages only, each with the padding before it, so
+                # that one can be changed or left out.
+                while TERMINATOR in rest[side]:
+                    end = rest[side].index(TERMINATOR) + 2
+                    message, rest[side] = rest[side][:end], rest[side][end:]
+                    if side is client:
+                        kept = changed(message, mode, done)
+                        done = done or kept != message
+                        message = kept or b""
+                    other[side].sendall(message)
+            except OSError:
+                data = b""
+            if not data:
+                closed = "client" if side is client else "server"
+                break
+    write(f"{number}.client", seen[client])
+    write(f"{number}.server", seen[server])
+    write(f"{number}.closed", closed.encode())
+    client.close()
+    server.close()
+
+
+def main():
+    # Made here, in the caller's namespace, where the server listens.
+    outgoing = [socket.socket() for _ in modes]
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(CLONE_NEWNET) != 0:
+        write("relay.error", f"no network namespace of its own: {os.strerror(ctypes.get_errno())}".encode())
+        return
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True, timeout=10)
+    listener = socket.create_server(("127.0.0.1", 6374))
+    listener.settimeout(30)
+    write("relay.pid", str(os.getpid()).encode())
+    for number, (mode, server) in enumerate(zip(modes, outgoing)):
+        client, _ = listener.accept()
+        server.settimeout(10)
+        client.settimeout(10)
+        server.connect(("127.0.0.1", 6374))
+        carry(number, client, server, mode)
+
+
+main()
