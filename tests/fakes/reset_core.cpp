@@ -1,5 +1,6 @@
 #include "fakes/reset_core.h"
 
+#include "crypto/keys.h"
 #include "net/alerts.h"
 #include "net/connection_state.h"
 #include "net/transfer.h"
@@ -13,4 +14,5 @@ void ResetCoreState() {
     EmptyTransferBuffers();
     flashing = 0;
     ResetPopupSound();
+    ForgetKeys();
 }
