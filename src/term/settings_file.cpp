@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sodium.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -254,11 +256,16 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
         stored.unreadable = true;
         stored.problem = "Settings not saved: " + FilePath() + " is larger than 1 MB and is left as it is";
     }
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         stored.lines.push_back(line);
+        at = end + 1;
     }
+    // The file holds the private key: what was read is wiped, as the key
+    // store wipes its own copies.
+    sodium_memzero(&text[0], text.size());
     return RegistryOpenResult::OpenedExisting;
 }
 
