@@ -169,7 +169,9 @@ void WritePeers() {
 }
 
 // The name as the list keeps it: its first KNOWN_PEER_NAME_MOST bytes.
-std::string ListedName(const char* name) { return std::string(name, strnlen(name, KNOWN_PEER_NAME_MOST)); }
+std::string ListedName(const char* name) {
+    return name ? std::string(name, strnlen(name, KNOWN_PEER_NAME_MOST)) : std::string();
+}
 
 std::vector<KnownPeerEntry>::iterator Find(std::vector<KnownPeerEntry>& peers, const std::string& name) {
     return std::find_if(peers.begin(), peers.end(), [&](const KnownPeerEntry& peer) { return peer.name == name; });
