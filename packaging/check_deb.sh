@@ -29,11 +29,13 @@ arch=$(dpkg --print-architecture)
 [ "$(field Section)" = net ] || fail "Section is '$(field Section)', not net"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
-# The C library and the terminal library the program links must be
-# installed with it: their packages, as dpkg-shlibdeps names them.
+# The C library, the terminal library and libsodium, which the program
+# links, must be installed with it: their packages, as dpkg-shlibdeps names
+# them.
 depends=$(field Depends)
 echo "$depends" | grep -Eq '(^|, )libc6( |,|$)' || fail "Depends has no libc6: $depends"
 echo "$depends" | grep -Eq '(^|, )(libncursesw?6|libtinfo6)( |,|$)' || fail "Depends has no ncurses library: $depends"
+echo "$depends" | grep -Eq '(^|, )libsodium23( |,|$)' || fail "Depends has no libsodium23: $depends"
 # A sanitized program would want the sanitizers' libraries, and run slowly.
 if echo "$depends" | grep -Eq 'lib(a|ub)san'; then fail "the packaged program is sanitized: $depends"; fi
 

@@ -31,7 +31,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.velmora.example/norrik/")
-# The libraries the program links, as dpkg-shlibdeps finds their packages.
+# The libraries the program links, as dpkg-shlibdeps finds their packages:
+# the C library, ncursesw and libsodium (libsodium23, of libsodium-dev).
+# dpkg-shlibdeps reads them from the program itself, so a library the link
+# drops (--as-needed, with nothing of it used) would be missing here, and
+# check_deb.sh says so.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)

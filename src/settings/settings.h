@@ -32,6 +32,7 @@ struct ChatSettings {
     int32_t AlwaysOnTop;
     char SoundPath[SOUND_PATH_FIELD_SIZE];
     char QuitMessage[QUIT_MESSAGE_FIELD_SIZE];
+    // 1: a peer that cannot encrypt is refused.
     int32_t RequireEncryption;
     // The terminal's own; never in the registry.
     int32_t CodePage;

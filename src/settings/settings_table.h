@@ -66,6 +66,7 @@ inline constexpr Setting SETTINGS[] = {
     settings_rows::Text<&ChatSettings::SoundPath, SOUND_PATH_READ_SIZE>("SoundPath", "beep.wav", IDC_SOUNDPATH),
     settings_rows::Text<&ChatSettings::QuitMessage, QUIT_MESSAGE_READ_SIZE>("QuitMessage", "Leaving",
                                                                             IDC_QUITMESSAGE),
+    settings_rows::Dword("RequireEncryption", &ChatSettings::RequireEncryption, 0, IDC_REQUIREENCRYPTION),
     settings_rows::TerminalDword("CodePage", &ChatSettings::CodePage, DEFAULT_CODE_PAGE),
     settings_rows::TerminalDword("Timestamps", &ChatSettings::Timestamps, 1),
 };

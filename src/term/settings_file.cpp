@@ -5,15 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sodium.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <utility>
 #include <vector>
 
 #include "console/history.h"
+#include "crypto/keys.h"
 #include "seams/settings_store.h"
 #include "settings/settings.h"
 #include "term/code_page.h"
@@ -92,6 +95,23 @@ void UseCodePageOfFile() {
     UseCodePage(codePage);
 }
 
+// Once per read of the settings, before their first text: the code page the
+// file names. A read of the key store alone leaves the code page in use,
+// which a change to the file changes only at the next start.
+void UseCodePageOfSettings() {
+    if (std::exchange(stored.codePageDue, false)) UseCodePageOfFile();
+}
+
+// The key store's values (crypto/keys.h) share the file with the settings;
+// a session that touches one of them is the key store's.
+void Touch(const char* name) {
+    if (std::strcmp(name, STATIC_KEY_VALUE) == 0 || std::strcmp(name, KNOWN_PEERS_VALUE) == 0) {
+        stored.keyStoreSession = true;
+    } else {
+        UseCodePageOfSettings();
+    }
+}
+
 // The login name: LOGNAME or USER, as a login sets them, or the account's
 // name; its first LOGIN_NAME_TAKEN characters, as text of the locale.
 std::string LoginName() {
@@ -141,15 +161,16 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 // Written whole beside the file under a name no one else has, with the
-// file's mode (0600 for a new one: the file is the user's alone), synced,
-// then put in its place and the folder synced: a failure or a crash half
-// way leaves the old file as it was.
+// file's mode for its owner and none for anyone else (0600 for a new one:
+// the file holds the private key, and is the user's alone), synced, then
+// put in its place and the folder synced: a failure or a crash half way
+// leaves the old file as it was.
 bool ReplaceFile(const std::string& path, const std::string& text) {
     const std::string target = ResolveLinks(path);
     const std::string folder = target.substr(0, target.rfind('/') + 1);
     if (!MakeDirectoryFor(target)) return false;
     struct stat status;
-    const mode_t mode = stat(target.c_str(), &status) == 0 ? (status.st_mode & 07777) : 0600;
+    const mode_t mode = stat(target.c_str(), &status) == 0 ? (status.st_mode & 0700) : 0600;
     std::string temporary = target + ".XXXXXX";
     const int fd = mkstemp(&temporary[0]);
     if (fd < 0) return false;
@@ -201,15 +222,17 @@ const std::string& SettingsFileProblem() { return stored.problem; }
 RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
     stored.lines.clear();
     stored.loginNameTaken.clear();
-    stored.loading = true;
+    stored.loadingBefore = std::exchange(stored.loading, true);
+    stored.keyStoreSession = false;
+    stored.codePageDue = true;
     *key = &stored;
     stored.unreadable = false;
     FILE* file = FilePath().empty() ? nullptr : std::fopen(FilePath().c_str(), "rb");
     if (!file) {
         const int error = errno;
-        UseCodePageOfFile();
         // There but unreadable: as a key that cannot be opened.
         if (!FilePath().empty() && error != ENOENT) {
+            UseCodePageOfSettings();
             stored.unreadable = true;
             stored.problem = "Settings not read: cannot read " + FilePath() + ": " + std::strerror(error);
             return RegistryOpenResult::Failed;
@@ -233,12 +256,16 @@ RegistryOpenResult RegistryOpenForRead(const char*, RegistryKey* key) {
         stored.unreadable = true;
         stored.problem = "Settings not saved: " + FilePath() + " is larger than 1 MB and is left as it is";
     }
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         stored.lines.push_back(line);
+        at = end + 1;
     }
-    UseCodePageOfFile();
+    // The file holds the private key: what was read is wiped, as the key
+    // store wipes its own copies.
+    sodium_memzero(&text[0], text.size());
     return RegistryOpenResult::OpenedExisting;
 }
 
@@ -246,11 +273,13 @@ bool RegistryOpenForWrite(const char*, RegistryKey* key) {
     // The lines read at start stay, so that values of other names survive.
     *key = &stored;
     stored.openForWriting = true;
+    stored.keyStoreSession = false;
     return true;
 }
 
 // The file holds text only: every value is a string, in the locale.
 bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, std::string* bytes) {
+    Touch(name);
     const char* value = ValueOf(name);
     if (!value) return false;
     *type = RegistryValueType::String;
@@ -260,6 +289,7 @@ bool RegistryReadString(RegistryKey, const char* name, RegistryValueType* type, 
 
 // A decimal number is a DWORD of four bytes; other text is of another type.
 bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, size_t* size, uint32_t* value) {
+    Touch(name);
     const char* text = ValueOf(name);
     if (!text) return false;
     uint32_t number = 0;
@@ -271,6 +301,7 @@ bool RegistryReadDword(RegistryKey, const char* name, RegistryValueType* type, s
 }
 
 void RegistryWriteString(RegistryKey, const char* name, const char* text) {
+    Touch(name);
     // A line end would start a line of its own in the file.
     std::string value = ToLocale(FromWire(text));
     for (char& c : value) {
@@ -279,14 +310,25 @@ void RegistryWriteString(RegistryKey, const char* name, const char* text) {
     SetLine(name, value);
 }
 
-void RegistryWriteDword(RegistryKey, const char* name, uint32_t value) { SetLine(name, std::to_string(value)); }
+void RegistryWriteDword(RegistryKey, const char* name, uint32_t value) {
+    Touch(name);
+    SetLine(name, std::to_string(value));
+}
 
 // The settings open the key for writing to write every value, and close it
-// when all are there: the file is written then, whole.
+// when all are there: the file is written then, whole. The key store's
+// values are written the same way, the settings' lines kept, and are no
+// /save; reading them alone leaves the settings' load as it was.
 void RegistryCloseKey(RegistryKey) {
-    if (!stored.openForWriting) return;
+    const bool keyStore = std::exchange(stored.keyStoreSession, false);
+    if (!stored.openForWriting) {
+        if (keyStore) stored.loading = stored.loadingBefore;
+        if (!keyStore) UseCodePageOfSettings();
+        return;
+    }
     stored.openForWriting = false;
     WriteFile();
+    if (keyStore) return;
     // A write of its own, not the one after loading, is the user's /save:
     // the history says where it went.
     if (std::exchange(stored.loading, false)) return;

@@ -108,8 +108,14 @@ struct SettingsFileState {
     bool filePathSet = false;
     // Why the last write failed, for the user; empty after one that worked.
     std::string problem;
-    // Between reading the file and writing it back when the settings load.
+    // Between reading the file and writing it back when the settings load,
+    // and what it was before the read began.
     bool loading = false;
+    bool loadingBefore = false;
+    // The key opened now reads or writes the key store's values.
+    bool keyStoreSession = false;
+    // A read began and the settings' code page of the file is not yet in use.
+    bool codePageDue = false;
     // The login name a load took as the nickname of a new file.
     std::string loginNameTaken;
 };

@@ -11,14 +11,17 @@
 #include <string>
 #include <tuple>
 
+#include "crypto/keys.h"
 #include "settings/settings.h"
 #include "term/settings_file.h"
+#include "term/state.h"
 
 namespace {
 
 const char* const DEFAULT_LINES[] = {"Nickname=YourNickName", "Trayicon=1", "StartInTray=0", "IgnorePopup=0",
                                      "FlashTitle=1", "Beep=1", "PlaySound=1", "Toolbar=1", "AlwaysOnTop=0",
-                                     "SoundPath=beep.wav", "QuitMessage=Leaving", "CodePage=1252", "Timestamps=1"};
+                                     "SoundPath=beep.wav", "QuitMessage=Leaving", "RequireEncryption=0", "CodePage=1252",
+                                     "Timestamps=1"};
 
 // The file after loading one that held kept: its lines where they were,
 // then every value it lacked, with its default, in the order of saving.
@@ -94,14 +97,15 @@ std::string Read(const std::string& path) {
     return text.str();
 }
 
-// The file keeps its mode (0600 when it is new: it is the user's alone), a
+// The file keeps its mode for its owner and gives no one else any (0600
+// when it is new: it holds the private key), a
 // symlink to it stays one while its target is written, and a name beside
 // it that links elsewhere is never written through.
 TEST_F(TermSettings, KeepsTheModeAndTheLinkAndWritesNothingElse) {
     const std::string folder = directory + "/norrik", path = folder + "/settings.ini";
     ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     UseSettingsFile(path);
-    const struct { mode_t before, after; } modes[] = {{0, 0600}, {0600, 0600}, {0640, 0640}, {0604, 0604}};
+    const struct { mode_t before, after; } modes[] = {{0, 0600}, {0600, 0600}, {0640, 0600}, {0604, 0600}, {0644, 0600}, {0700, 0700}};
     for (const auto& row : modes) {
         unlink(path.c_str());
         if (row.before) std::ofstream(path) << "Beep=0\n", chmod(path.c_str(), row.before);
@@ -124,6 +128,36 @@ TEST_F(TermSettings, KeepsTheModeAndTheLinkAndWritesNothingElse) {
     EXPECT_EQ(Read(directory + "/victim"), "keep");
     EXPECT_EQ(std::system(("test $(ls -A " + folder + " " + directory + "/dotfiles | wc -l) -eq 6").c_str()), 0)
         << "a temporary file was left";
+}
+
+// The key store's values live in the same file: saving the settings keeps
+// them, writing them keeps the settings, and neither is a /save.
+TEST_F(TermSettings, KeysAndSettingsShareTheFile) {
+    const std::string path = directory + "/settings.ini";
+    std::ofstream(path) << "Beep=0\n", chmod(path.c_str(), 0644);
+    UseSettingsFile(path);
+    ForgetKeys();
+    LoadSettings(chatSettings);
+    const size_t mark = term.history.size();
+    noise::KeyPair pair, again;
+    const uint8_t key[32] = {7};
+    ASSERT_TRUE(LocalStaticKey(pair));
+    EXPECT_EQ(RememberPeerKey("anna", key), PeerKeyStatus::FirstContact);
+    const std::string keys = Read(path).substr(After("Beep=0\n").size());
+    EXPECT_TRUE(Read(path).substr(0, After("Beep=0\n").size()) == After("Beep=0\n")) << Read(path);
+    EXPECT_EQ(keys.substr(0, 10) + keys.substr(53, 12), "StaticKey=\nKnownPeers=") << keys;
+    chatSettings.Beep = 1;
+    SaveSettings(chatSettings);
+    EXPECT_TRUE(Read(path) == After("Beep=1\n") + keys) << Read(path);
+    ForgetKeys();
+    EXPECT_TRUE(KnownPeer("anna") && LocalStaticKey(again));
+    EXPECT_TRUE(std::equal(pair.publicKey, pair.publicKey + 32, again.publicKey));
+    EXPECT_EQ(RememberPeerKey("anna", key), PeerKeyStatus::Known);
+    SaveSettings(chatSettings);
+    const std::string saved = "***Nickname YourNickName saved in " + path + "\r\n";
+    EXPECT_EQ(term.history.substr(mark), saved + saved) << "each save, and only they";
+    struct stat status = {};
+    EXPECT_TRUE(stat(path.c_str(), &status) == 0 && (status.st_mode & 0777) == 0600);
 }
 
 // Without a file, the nickname is the login name, its first 20

@@ -31,7 +31,7 @@ std::string Summary(const ChatSettings& s) {
                       s.AlwaysOnTop}) {
         text += " #" + std::to_string(n);
     }
-    return text + " " + s.SoundPath + " " + s.QuitMessage;
+    return text + " " + s.SoundPath + " " + s.QuitMessage + " #" + std::to_string(s.RequireEncryption);
 }
 
 using Value = std::pair<RegistryValueType, std::string>;
@@ -59,7 +59,7 @@ std::string StoredSummary() {
     return text.substr(1);
 }
 
-const std::string DEFAULTS = "YourNickName #1 #0 #0 #1 #1 #1 #1 #0 beep.wav Leaving";
+const std::string DEFAULTS = "YourNickName #1 #0 #0 #1 #1 #1 #1 #0 beep.wav Leaving #0";
 const std::string N29(29, 'n'), S149(149, 's'), Q99(99, 'q');
 
 struct SettingsRow {
@@ -70,24 +70,25 @@ struct SettingsRow {
 };
 
 const SettingsRow SETTINGS[] = {
-    {"first run: all eleven defaults written", false, false, {}, DEFAULTS},
+    {"first run: all twelve defaults written", false, false, {}, DEFAULTS},
     {"some values: the rest default and are written back", false, false,
-     {{"Nickname", Text("Ann")}, {"Toolbar", Number(0)}, {"AlwaysOnTop", Number(5)}, {"QuitMessage", Text("Bye %s")}},
-     "Ann #1 #0 #0 #1 #1 #1 #0 #5 beep.wav Bye %s"},
+     {{"Nickname", Text("Ann")}, {"Toolbar", Number(0)}, {"AlwaysOnTop", Number(5)}, {"QuitMessage", Text("Bye %s")},
+      {"RequireEncryption", Number(1)}},
+     "Ann #1 #0 #0 #1 #1 #1 #0 #5 beep.wav Bye %s #1"},
     {"the longest texts load whole", false, false,
      {{"Nickname", Text(N29)}, {"SoundPath", Text(S149)}, {"QuitMessage", Text(Q99)}},
-     N29 + " #1 #0 #0 #1 #1 #1 #1 #0 " + S149 + " " + Q99},
+     N29 + " #1 #0 #0 #1 #1 #1 #1 #0 " + S149 + " " + Q99 + " #0"},
     {"one character more is cut", false, false,
      {{"Nickname", Text(N29 + "x")}, {"SoundPath", Text(S149 + "x")}, {"QuitMessage", Text(Q99 + "x")}},
-     N29 + " #1 #0 #0 #1 #1 #1 #1 #0 " + S149 + " " + Q99},
+     N29 + " #1 #0 #0 #1 #1 #1 #1 #0 " + S149 + " " + Q99 + " #0"},
     {"wrong types and a short number keep the defaults", false, false,
      {{"Nickname", Number(0x41414141)}, {"Trayicon", Text("0")},
       {"Beep", {RegistryValueType::Dword, std::string("\x05\x00", 2)}},
-      {"SoundPath", {RegistryValueType::Other, std::string(150, 'x')}}},
+      {"SoundPath", {RegistryValueType::Other, std::string(150, 'x')}}, {"RequireEncryption", Text("1")}},
      DEFAULTS},
     {"an unreadable key", true, false, {}, DEFAULTS},
     {"a key that refuses writes", false, true, {{"Nickname", Text("Ann")}},
-     "Ann #1 #0 #0 #1 #1 #1 #1 #0 beep.wav Leaving"},
+     "Ann #1 #0 #0 #1 #1 #1 #1 #0 beep.wav Leaving #0"},
 };
 
 TEST(SettingsTest, LoadedFromTheRegistryAndWrittenBack) {
@@ -177,7 +178,7 @@ TEST(OptionsPageTest, ShowsAnyNonZeroAsCheckedAndStoresCutTextsAndZeroOrOne) {
     SetDefaultSettings(settings);
     settings.IgnorePopup = 7, settings.Beep = 0, settings.AlwaysOnTop = 5, settings.Toolbar = 3;
     OptionsPageValues page = OptionsPageFromSettings(settings);
-    EXPECT_EQ(Shown(page), "YourNickName x - x x - x beep.wav Leaving");  // neither Toolbar nor AlwaysOnTop
+    EXPECT_EQ(Shown(page), "YourNickName x - x x - x beep.wav Leaving -");  // neither Toolbar nor AlwaysOnTop
     const std::vector<std::string> entered = {N29 + "nnnnnn", S149 + "s", Q99 + "qqqqq"};
     size_t texts = 0;
     for (OptionsPageField& field : page.fields) {
@@ -185,7 +186,7 @@ TEST(OptionsPageTest, ShowsAnyNonZeroAsCheckedAndStoresCutTextsAndZeroOrOne) {
         if (!field.isBox) field.text = entered.at(texts++);
     }
     ApplyOptionsPage(page, settings);
-    EXPECT_EQ(Summary(settings), N29 + " #0 #1 #0 #0 #1 #0 #3 #5 " + S149 + " " + Q99);
+    EXPECT_EQ(Summary(settings), N29 + " #0 #1 #0 #0 #1 #0 #3 #5 " + S149 + " " + Q99 + " #1");
     // "Start minimized to tray": disabled without the icon, its check left as stored when the page opens.
     settings.Trayicon = 0, settings.StartInTray = 1;
     const StartInTrayBox opened = StartInTrayWhenOpened(OptionsPageFromSettings(settings)),

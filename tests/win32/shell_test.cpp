@@ -488,6 +488,7 @@ TEST_F(ShellTest, OptionsShowTheStoreAndOnlyOkStoresWhatWasEntered) {
         {IDC_FLASHTITLE, "FlashTitle", "1", "0"}, {IDC_BEEP, "Beep", "0", "1"},
         {IDC_IGNOREPOPUP, "IgnorePopup", "7", "0"}, {IDC_PLAYSOUND, "PlaySound", "1", "0"},
         {IDC_STARTINTRAY, "StartInTray", "0", "0"}, {IDC_TRAYICON, "Trayicon", "1", "0"},
+        {IDC_REQUIREENCRYPTION, "RequireEncryption", "0", "1"},
     };
     for (int closing : {IDCANCEL, IDOK}) {
         std::string shown;
@@ -503,7 +504,7 @@ TEST_F(ShellTest, OptionsShowTheStoreAndOnlyOkStoresWhatWasEntered) {
         });
         Command(closing == IDOK ? IDM_OPTIONS : IDM_TRAY_OPTIONS);
         ASSERT_EQ(closer.seen.load() + browse.seen.load(), 2);
-        EXPECT_EQ(shown, "YourNickName|beep.wav|Leaving|x-xx-x disabled");
+        EXPECT_EQ(shown, "YourNickName|beep.wav|Leaving|x-xx-x- disabled");
         for (const auto& text : texts) EXPECT_EQ(Stored(text.name), closing == IDOK ? text.after : text.before);
         for (const auto& box : boxes) EXPECT_EQ(Stored(box.name), closing == IDOK ? box.after : box.before);
     }
