@@ -393,9 +393,11 @@ Privacy CurrentPrivacy() {
 void BeginPrivacy(bool connecting) {
     WipeChannel();
     channel.connecting = connecting;
+    // No deadline before the peer's greeting: a busy server of this program
+    // greets only once it takes this client, and a decision made meanwhile
+    // would send in the clear what the handshake could have sealed. The
+    // server's wait for a greeting is the connection manager's own.
     channel.phase = Phase::AwaitingGreeting;
-    // The server's wait for a greeting is the connection manager's own.
-    if (connecting) StartDeadline();
 }
 
 void ForgetPrivacy() { WipeChannel(); }

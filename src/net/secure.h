@@ -3,11 +3,11 @@
 // original protocol and invisible to a peer that speaks only that: after the
 // greetings the connecting side opens a Noise XX handshake on a control code
 // the original protocol drops, and from then on every message travels as
-// sealed records on another. A peer that never answers within
-// NEGOTIATION_WAIT_MS, or that sends a plaintext line, speaks the original
-// protocol: the conversation is plaintext, and the history says so. Lines
-// the user sends meanwhile wait for the outcome. The wire is described in
-// docs/protocol.md.
+// sealed records on another. A peer that has greeted and then does not
+// answer within NEGOTIATION_WAIT_MS, or that sends a plaintext line, speaks
+// the original protocol: the conversation is plaintext, and the history
+// says so. Lines the user sends meanwhile wait for the outcome. The wire is
+// described in docs/protocol.md.
 #include <cstddef>
 #include <cstdint>
 

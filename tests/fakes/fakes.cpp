@@ -138,10 +138,11 @@ void Connected() {
     ConnectTo("127.0.0.1");
     PostEvent(2, connectionState.connSocket, SOCKET_EVENT_CONNECT);
     Dispatch();
-    // A peer of the original protocol: it never answers the handshake.
-    Elapse(NEGOTIATION_WAIT_MS);
+    // A peer of the original protocol, known as one by its first line.
+    PeerSends(Chat(""));
     fake.history.clear();
     fake.wire.clear();
+    fake.sounds.clear();
 }
 
 std::string Chat(const std::string& text) { return Control(0, text); }

@@ -77,7 +77,7 @@ void PeerCloses();                         // FD_CLOSE is posted and handled
 void AnswerLookup(size_t index);           // WinSock finishes look-up number index
 void Elapse(uint32_t ms);                  // the clock moves on; the greeting timer runs when due
 void Type(const std::string& line);        // typed into the input line, then Enter
-void Connected();  // fresh fakes, connected to 127.0.0.1 and settled as not encrypted, history and wire then emptied
+void Connected();  // fresh fakes, connected to 127.0.0.1, settled as not encrypted; history, wire, sounds emptied
 
 // A chat (code 0) or control message as it travels: terminated, padded to blocks.
 std::string Chat(const std::string& text);

@@ -109,8 +109,8 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
 }
 
 const std::string CLIENT = "init, connect 127.0.0.1, fd-connect 0";
-// A server of the original protocol: it never greets, nor answers a handshake.
-const std::string CLIENT_LEGACY = CLIENT + ", wait 2000";
+// A server of the original protocol that speaks first, in the clear.
+const std::string CLIENT_LEGACY = CLIENT + ", says hi";
 
 struct Scenario {
     const char* name;
@@ -190,8 +190,8 @@ const Scenario SCENARIOS[] = {
      "Server closed...", HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"connect to a dotted address", "init, connect 127.0.0.1", INIT, "", CONNECTING, CLIENT_C},
-    {"connected and greeting, the client waits as long as it takes, a server that never greets is not encrypted",
-     CLIENT + ", wait 30000", INIT + NotEncrypted("Peer"), HELLO, CONNECTED, CLIENT_C},
+    {"connected and greeting, the client waits as long as it takes; nothing is decided before the server greets",
+     CLIENT + ", wait 30000, type held", INIT + "<You> held\r\n", HELLO, CONNECTED, CLIENT_C},
     {"the server greets, the client opens the handshake", CLIENT + ", greets Alice",
      INIT + "*** You are connected to Alice.\r\n", HELLO + OPENING, CONNECTED, CLIENT_GREETED_C},
     {"a greeting undoes an earlier /nick; what was typed waits for the outcome",
@@ -224,9 +224,9 @@ const Scenario SCENARIOS[] = {
     {"Disconnect while connecting", "init, connect 127.0.0.1, disconnect", INIT + "Disconnected from server...\r\n",
      "", IDLE, IDLE_C},
     {"/quit with a reason as client", CLIENT_LEGACY + ", type /quit see you",
-     INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n", HELLO + Control(CTRL_QUIT, "see you"), IDLE,
+     INIT + NotEncrypted("Peer") + "<Peer> hi\r\n" + "Disconnected from server...\r\n", HELLO + Control(CTRL_QUIT, "see you"), IDLE,
      IDLE_C},
-    {"exit while connected", CLIENT_LEGACY + ", exit", INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n",
+    {"exit while connected", CLIENT_LEGACY + ", exit", INIT + NotEncrypted("Peer") + "<Peer> hi\r\n" + "Disconnected from server...\r\n",
      HELLO + LEAVING,
      "none; no winsock", IDLE_C},
     {"the look-up answers", "init, connect officepc, answer 0", INIT, "",
@@ -249,7 +249,7 @@ const Scenario SCENARIOS[] = {
     {"a look-up that cannot start stays resolving", "no-lookup, init, connect officepc", INIT, "",
      "none resolving; winsock", CLIENT_C},
     {"a stale close on a reused number", CLIENT_LEGACY + ", queue-close, disconnect, connect 127.0.0.1, fd-connect 0",
-     INIT + NotEncrypted("Peer") + "Disconnected from server...\r\n", HELLO + LEAVING + HELLO, CONNECTED, CLIENT_C},
+     INIT + NotEncrypted("Peer") + "<Peer> hi\r\n" + "Disconnected from server...\r\n", HELLO + LEAVING + HELLO, CONNECTED, CLIENT_C},
     {"a stale connect on a reused number",
      "init, connect 127.0.0.1, queue-connect, disconnect, connect 127.0.0.1, dispatch",
      INIT + "Disconnected from server...\r\n", "", CONNECTING, CLIENT_C},
@@ -265,7 +265,7 @@ const Scenario SCENARIOS[] = {
      HELLO + OPENING + HELLO, CONNECTED, CLIENT_C},
     {"a message stuck at a close",
      CLIENT_LEGACY + ", send-stalls, type a long line, closes, connect 127.0.0.1, fd-connect 0",
-     INIT + NotEncrypted("Peer") + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO,
+     INIT + NotEncrypted("Peer") + "<Peer> hi\r\n" + "<You> a long line\r\n" + RESET, HELLO + Chat("a long line").substr(0, 4) + HELLO,
      CONNECTED, CLIENT_C},
     {"a line typed before the outcome is not lost without a word at a close",
      CLIENT + ", type a line, closes",
