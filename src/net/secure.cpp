@@ -77,8 +77,10 @@ struct SecureChannel {
     // The greetings' texts as they travelled, for the prologue.
     char sentGreeting[GREETING_MAX + 1] = "";
     char peerGreeting[GREETING_MAX + 1] = "";
-    // The handshake message that waits for the wire.
+    // The handshake message that waits for the wire, and whether the wire
+    // carries one: what the user sends meanwhile waits behind it.
     char handshakeOut[WIRE_TEXT_MAX + 1] = "";
+    bool handshakeOnWire = false;
     HeldMessage held[HOLD_CAPACITY] = {};
     size_t heldFirst = 0, heldCount = 0;
     // The message being sealed, and how much of it has gone.
@@ -114,6 +116,7 @@ void WipeChannel() {
     channel.heldFirst = channel.heldCount = 0;
     channel.outgoingLength = channel.outgoingSent = channel.incomingLength = 0;
     channel.sentGreeting[0] = channel.peerGreeting[0] = channel.handshakeOut[0] = '\0';
+    channel.handshakeOnWire = false;
 }
 
 // The connection ends without a quit message: what arrived cannot be
@@ -176,6 +179,7 @@ void Pump() {
         char text[WIRE_TEXT_MAX + 1];
         CopyText(text, channel.handshakeOut);
         channel.handshakeOut[0] = '\0';
+        channel.handshakeOnWire = true;
         SendWireMessage(KIND_CONTROL, CTRL_HANDSHAKE, text);
         return;
     }
@@ -414,7 +418,7 @@ void EndPrivacy() {
 void OfferMessage(uint8_t kind, uint8_t code, const char* text) {
     // The greeting goes in the clear and at once: the negotiation waits for it.
     const bool greeting = kind == KIND_CONTROL && code == CTRL_HELLO;
-    if (!greeting && (Settling(channel.phase) || channel.heldCount > 0)) {
+    if (!greeting && (Settling(channel.phase) || channel.heldCount > 0 || channel.handshakeOnWire)) {
         if (!Hold(kind, code, text)) AppendHistory(BUSY_LINE);
         Pump();
         return;
@@ -439,6 +443,7 @@ bool PrivacyHasPending() {
 }
 
 void OnWireMessageSent() {
+    channel.handshakeOnWire = false;
     if (PrivacyHasPending() && connectionState.connSocket != NO_SOCKET) {
         // Through the queue, not from inside the transfer that just ended.
         PostConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE);

@@ -136,6 +136,29 @@ TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
     EXPECT_EQ(Opened(bob, Received()), (std::vector<std::string>{"\x02\x40" "bye"}));
 }
 
+// The last handshake message waits for the socket: a line typed meanwhile
+// is not refused as if the user's own message were still on its way.
+TEST(SecureTest, ALineTypedBehindTheLastHandshakeMessageFollowsIt) {
+    ResetFakes();
+    InitNetwork();
+    NoisePeer bob(7);
+    ClientMeets(bob, "Bob", false);
+    bob.Begin(false, "YourNickName", "Bob");
+    ASSERT_TRUE(ReadHandshake(bob, opening));
+    fake.sendAnswers = {10, -1};
+    PeerSends(Handshake(bob));
+    Type("right after");
+    for (int i = 0; i < 20 && MessageInTransit(); ++i) {
+        OnConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE, 0);
+        Dispatch();
+    }
+    const std::vector<std::string> sent = Received();
+    ASSERT_EQ(sent.size(), 2u);
+    ASSERT_TRUE(ReadHandshake(bob, sent[0]));
+    EXPECT_EQ(Opened(bob, {sent[1]}), std::vector<std::string>{"\x01right after"});
+    EXPECT_EQ(fake.history, CONNECTED_BOB + FIRST + "<YourNickName> right after\r\n");
+}
+
 TEST(SecureTest, TheServingSideAnswersAClientThatOpens) {
     ResetFakes();
     NoisePeer carol(9);
