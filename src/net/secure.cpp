@@ -20,11 +20,12 @@
 
 namespace {
 
-// What this side waits for. The negotiation's steps have a deadline; a
-// settled conversation has none.
+// What this side waits for. The negotiation's steps after the greeting
+// have a deadline; the wait for the greeting and a settled conversation
+// have none.
 enum class Phase {
     NoPeer,
-    AwaitingGreeting,  // both sides; the client's wait has a deadline
+    AwaitingGreeting,  // both sides
     AwaitingOpening,   // server: the client greeted, its first handshake message may come
     AwaitingAnswer,    // client: the opening went, the server's answer may come
     AwaitingFinish,    // server: answered; a Norrik client owes the last message
