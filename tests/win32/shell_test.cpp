@@ -521,11 +521,13 @@ TEST_F(ShellTest, SendWindowPutsAllItHoldsOnTheWire) {
         return std::string(block, static_cast<size_t>(length > 0 ? length : 0));
     };
     ASSERT_EQ(received().substr(0, 2), "\x02\x20") << "the program's greeting";
+    EXPECT_STREQ(shell.trayIcon.szTip, "Norrik 1.00");
     // Ann greets and speaks first in the original protocol: the program
     // sends in the clear at once, without waiting for a handshake.
     const std::string hello("\x02\x20" "Ann\x0C\x0D\0\0\0" "\x01hi\x0C\x0D\0\0\0\0\0", 20);
     ASSERT_EQ(send(peer, hello.data(), static_cast<int>(hello.size()), 0), 20);
     Pump(300);
+    EXPECT_STREQ(shell.trayIcon.szTip, "Norrik 1.00 (NOT encrypted)") << "the tip says what the peer proved";
     std::string letters;  // "abc...zabc..."
     for (size_t i = 0; i < 510; ++i) letters += static_cast<char>('a' + i % 26);
     const struct { std::string typed, field, wire; } rows[] = {  // '\r' is the Enter key
