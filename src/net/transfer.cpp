@@ -20,6 +20,7 @@ void EmptyOutgoing() {
     outgoingBuffer.readPosition = 0;
     outgoingBuffer.remainingCount = 0;
     outgoingBuffer.sendInProgress = 0;
+    outgoingBuffer.wholeEnd = 0;
 }
 
 void EmptyIncoming() {
@@ -71,14 +72,14 @@ void SendWireMessage(uint8_t kind, uint8_t code, const char* text) {
     size_t textAt = 1;
     if (kind == KIND_CONTROL) outgoingBuffer.storage[textAt++] = static_cast<char>(code);
     CopyText(outgoingBuffer.storage + textAt, MESSAGE_BUFFER_SIZE - textAt, text);
-    StartOutgoing();
+    StartOutgoing(kind == KIND_CONTROL && (code == CTRL_HANDSHAKE || code == CTRL_RECORD));
 }
 
 bool WireBusy() { return outgoingBuffer.sendInProgress == 1; }
 
 bool MessageInTransit() { return WireBusy() || PrivacyHasPending(); }
 
-void StartOutgoing() {
+void StartOutgoing(bool whole) {
     size_t length = AppendText(outgoingBuffer.storage, MESSAGE_BUFFER_SIZE, MSG_TERMINATOR);
     // The last block carries whatever follows the terminator. A control code
     // of zero would end the string early and leave the text behind it, so the
@@ -87,6 +88,7 @@ void StartOutgoing() {
     outgoingBuffer.remainingCount = static_cast<int32_t>(length);
     outgoingBuffer.readPosition = 0;
     outgoingBuffer.sendInProgress = 1;
+    outgoingBuffer.wholeEnd = whole ? (length + WIRE_BLOCK - 1) / WIRE_BLOCK * WIRE_BLOCK : 0;
     DeliverConnectionEvent(connectionState.connSocket, SOCKET_EVENT_WRITE);
 }
 
@@ -98,9 +100,15 @@ void SendNextBlock() {
         return;
     }
 
+    // A message handed over whole is offered up to its padded end, which
+    // lies within the storage; the last offer of one in blocks carries the
+    // zero bytes past it.
+    const size_t offer = outgoingBuffer.wholeEnd > outgoingBuffer.readPosition
+                             ? outgoingBuffer.wholeEnd - outgoingBuffer.readPosition
+                             : WIRE_BLOCK;
     int accepted = SendOnSocket(connectionState.connSocket,
                                 outgoingBuffer.storage + outgoingBuffer.readPosition,
-                                static_cast<int>(WIRE_BLOCK));
+                                static_cast<int>(offer));
     if (accepted < 0 && LastSocketError() == SOCKET_ERROR_WOULD_BLOCK) {
         // WinSock posts FD_WRITE once the socket takes data again, and that
         // notification comes back here with the counters as they are.
@@ -116,7 +124,7 @@ void SendNextBlock() {
     }
     // A transport cannot take more than it was offered; holding it to that
     // keeps the read position inside the storage whatever it answers.
-    if (static_cast<size_t>(accepted) > WIRE_BLOCK) accepted = static_cast<int>(WIRE_BLOCK);
+    if (static_cast<size_t>(accepted) > offer) accepted = static_cast<int>(offer);
 
     outgoingBuffer.remainingCount -= accepted;
     outgoingBuffer.readPosition += static_cast<size_t>(accepted);

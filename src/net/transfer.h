@@ -20,6 +20,9 @@ struct OutgoingBuffer {
     size_t readPosition;     // offset in storage of the first byte not yet accepted
     int32_t remainingCount;  // message bytes not yet accepted; below 0 after the last block
     int32_t sendInProgress;  // 1 from building a message until it is accepted or cancelled
+    // Where the offers of a message handed over whole end (its length
+    // padded to whole blocks), or 0: one WIRE_BLOCK a call.
+    size_t wholeEnd;
     // The message being sent, zero-terminated, then zero bytes; all zero when
     // idle. The spare bytes past MESSAGE_BUFFER_SIZE are never written, so the
     // last offer of a long message carries zero bytes there, as the padding.
@@ -60,11 +63,15 @@ bool MessageInTransit();
 bool WireBusy();
 
 // Builds one message in the send storage and starts its transfer, without
-// the user's checks: the wire must be free and the text fit the storage.
+// the user's checks: the wire must be free and the text fit the storage. A
+// handshake message or a record goes whole.
 void SendWireMessage(uint8_t kind, uint8_t code, const char* text);
 
-// Terminates the message built in the send storage and starts its transfer.
-void StartOutgoing();
+// Terminates the message built in the send storage and starts its transfer:
+// one block a call as the original protocol has it, or, for a message of the
+// encrypted layer, which only a copy of this program ever receives, the
+// whole of it (padded to whole blocks) in as few calls as the socket takes.
+void StartOutgoing(bool whole = false);
 
 // The FD_WRITE path: offers the next block, whether WinSock or the engine
 // itself delivered the event. Does nothing while nothing is queued.

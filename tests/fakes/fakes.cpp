@@ -339,6 +339,7 @@ bool PostListenEvent(SocketHandle socket, uint32_t event) { return PostEvent(1, 
 
 int SendOnSocket(SocketHandle socket, const char* data, int length) {
     if (!fake.open.count(socket)) return Fail(10038), -1;  // WSAENOTSOCK
+    fake.offers.push_back(length);
     int answer = fake.nextAnswer < fake.sendAnswers.size() ? fake.sendAnswers[fake.nextAnswer++] : length;
     if (answer < 0) return Fail(answer == -1 ? SOCKET_ERROR_WOULD_BLOCK : 10054), -1;
     fake.wire.append(data, static_cast<size_t>(std::min(answer, length)));

@@ -56,6 +56,7 @@ struct FakePlatform {
     // The one peer: what it received, and what it sends on which socket.
     std::string wire;
     std::vector<int> sendAnswers;  // per send: n takes n bytes, -1 would-block, -2 fails; then all
+    std::vector<int> offers;       // how many bytes each send offered
     size_t nextAnswer = 0;
     SocketHandle peerSocket = NO_SOCKET;
     std::deque<std::string> inbound;  // a read takes at most one piece
