@@ -89,6 +89,8 @@ NETWORK = [
 # copy and the same lines (after "norrik." / "norrik.min.").
 SEALED = [
     ("One-way, short line (16 chars) to the peer, median", "peer16.oneway.median"),
+    ("One-way, short line (16 chars) from the peer, median", "peer16.in.median"),
+    ("One-way, 300-char line from the peer, median", "peer300.in.median"),
     ("Round trip, short lines, median", "peer16.roundtrip.median"),
     ("One-way, 300-char line to the peer, median", "peer300.oneway.median"),
     ("One-way, 300-char line to the peer, p95", "peer300.oneway.p95"),

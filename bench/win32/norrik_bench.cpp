@@ -629,10 +629,12 @@ bool ReadFromCopy(PeerSide& peer, const std::string& message) {
     return joined == message;
 }
 
+// Each peer sends as its kind of program does: one of the original
+// protocol a block a call, a copy of this program a record in one.
 bool SendToCopy(PeerSide& peer, const std::string& message) {
     if (!peer.noise) return SendInBlocks(peer.raw, Padded(message));
     for (const std::string& record : peer.noise->Seal(message)) {
-        if (!SendInBlocks(peer.raw, ControlMessage(static_cast<char>(CTRL_RECORD), record))) return false;
+        if (!peer.raw.Send(ControlMessage(static_cast<char>(CTRL_RECORD), record))) return false;
     }
     return true;
 }
@@ -661,6 +663,22 @@ void PeerRoundTrip(PeerSide& peer, const Program& copy, size_t length, std::vect
         oneWay->push_back(arrived - start);
         roundTrip->push_back(answered - start);
     }
+}
+
+// A line the peer sends, timed from its first send call until the copy
+// shows all of it: the receiving half of a one-way figure.
+std::vector<double> PeerToCopy(PeerSide& peer, const Program& copy, size_t length) {
+    std::vector<double> samples;
+    for (int i = 0; i < ROUND_TRIPS; ++i) {
+        const std::string line = Numbered("in ", i, length, 'i');
+        if (copy.HistoryLength() + Shown("Raw", line).size() > HISTORY_ROOM && !ClearHistory(copy)) break;
+        const size_t expected = copy.HistoryLength() + Shown("Raw", line).size();
+        const double start = NowMs();
+        if (!SendToCopy(peer, "\x01" + line) || !PollUntilLength(copy, expected)) break;
+        samples.push_back(NowMs() - start);
+        if (!EndsWith(copy.History(), Shown("Raw", line))) break;
+    }
+    return samples;
 }
 
 // A peer joins the serving copy: greetings both ways, and with noise the
@@ -737,6 +755,7 @@ void MeasureCopyWithPeer() {
                 PeerRoundTrip(peer, alice, length, &oneWay, &roundTrip);
                 LatencyFigures((name + label + "oneway").c_str(), oneWay, ROUND_TRIPS);
                 LatencyFigures((name + label + "roundtrip").c_str(), roundTrip, ROUND_TRIPS);
+                LatencyFigures((name + label + "in").c_str(), PeerToCopy(peer, alice, length), ROUND_TRIPS);
             }
         }
         // Both conversations are measured alike: shown first, then minimised.

@@ -140,11 +140,15 @@ void SendNextBlock() {
 }
 
 void ReceiveBlock(SocketHandle socket) {
-    char block[WIRE_BLOCK];
-    int received = ReceiveFromSocket(socket, block, static_cast<int>(WIRE_BLOCK));
+    // A copy of this program that encrypts sends records whole, and nothing
+    // else: its bytes are taken a message's worth a read. Any other peer's
+    // a block a read, as the original protocol has it.
+    const size_t asked = CurrentPrivacy() == Privacy::Encrypted ? MESSAGE_BUFFER_SIZE : WIRE_BLOCK;
+    char block[MESSAGE_BUFFER_SIZE];
+    int received = ReceiveFromSocket(socket, block, static_cast<int>(asked));
     // A closed or failed read leaves the collected bytes as they are.
     if (received <= 0) return;
-    size_t count = static_cast<size_t>(received) > WIRE_BLOCK ? WIRE_BLOCK : static_cast<size_t>(received);
+    size_t count = static_cast<size_t>(received) > asked ? asked : static_cast<size_t>(received);
 
     // The bytes are taken as a stream: a message ends at the first
     // terminator, whichever read brought its two bytes, and what follows in

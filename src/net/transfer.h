@@ -77,5 +77,6 @@ void StartOutgoing(bool whole = false);
 // itself delivered the event. Does nothing while nothing is queued.
 void SendNextBlock();
 
-// The FD_READ path: one read of at most WIRE_BLOCK bytes from socket.
+// The FD_READ path: one read of at most WIRE_BLOCK bytes from socket, or of
+// a whole message's worth once the conversation is encrypted.
 void ReceiveBlock(SocketHandle socket);

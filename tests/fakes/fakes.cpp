@@ -348,6 +348,7 @@ int SendOnSocket(SocketHandle socket, const char* data, int length) {
 
 int ReceiveFromSocket(SocketHandle socket, char* buffer, int length) {
     if (socket != fake.peerSocket) return Fail(10038), -1;
+    fake.asks.push_back(length);
     if (fake.inbound.empty()) return fake.peerClosed ? 0 : (Fail(SOCKET_ERROR_WOULD_BLOCK), -1);
     std::string& piece = fake.inbound.front();
     size_t count = std::min(piece.size(), static_cast<size_t>(length));

@@ -57,6 +57,7 @@ struct FakePlatform {
     std::string wire;
     std::vector<int> sendAnswers;  // per send: n takes n bytes, -1 would-block, -2 fails; then all
     std::vector<int> offers;       // how many bytes each send offered
+    std::vector<int> asks;         // how many bytes each receive asked for
     size_t nextAnswer = 0;
     SocketHandle peerSocket = NO_SOCKET;
     std::deque<std::string> inbound;  // a read takes at most one piece

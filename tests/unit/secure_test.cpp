@@ -120,8 +120,11 @@ TEST(SecureTest, TwoCopiesAgreeAndEverythingTravelsSealed) {
     EXPECT_EQ(records.size(), 4u);
     EXPECT_EQ(Opened(bob, records), (std::vector<std::string>{"\x01secret words", "\x02\x08whispers",
                                                            "\x02\x10" + popup}));
-    // One at a time: each record takes the next nonce.
+    // One at a time: each record takes the next nonce. A copy that encrypts
+    // sends records whole, and they are read a message's worth at a time.
+    fake.asks.clear();
     for (const char* message : {"\x01sealed reply", "\x02\x04Robert"}) PeerSends(Sealed(bob, message));
+    EXPECT_EQ(fake.asks, (std::vector<int>{MESSAGE_BUFFER_SIZE, MESSAGE_BUFFER_SIZE}));
     PeerSends(Sealed(bob, "\x02\x10" + popup));
     EXPECT_EQ(fake.history, "<YourNickName> secret words\r\n*YourNickName whispers\r\n<Bob> sealed reply\r\n"
                             "***Bob is now known as Robert.\r\n");
