@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "fakes/encrypted_layer.h"
 #include "res/resource.h"
 
 constexpr DWORD E2E_WAIT = 10000;  // for any one expected thing to show
@@ -70,30 +71,6 @@ inline std::string ControlMessage(char code, const std::string& text) { return P
 inline std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
 inline std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
-// The history's line when a conversation is encrypted with a key the copy
-// has not met before under that name.
-inline std::string FirstContact(const std::string& name) {
-    return "***Encrypted. First conversation with this key of " + name + ": compare /verify codes to be sure\r\n";
-}
-// The history's line once a peer proved to speak only the original protocol.
-inline std::string NotEncrypted(const std::string& name) {
-    return "***Not encrypted: " + name + "'s program does not support encryption\r\n";
-}
-
-// The wire with the text of every handshake ('H') and sealed record ('R')
-// message turned into '#', byte for byte in place: their bytes are random,
-// their lengths and every other byte are not.
-inline std::string Masked(std::string wire) {
-    for (size_t at = wire.find_first_not_of('\0'); at != std::string::npos && at < wire.size();
-         at = wire.find_first_not_of('\0', at)) {
-        const size_t end = wire.find("\x0C\x0D", at);
-        if (end == std::string::npos) break;
-        if (wire[at] == '\x02' && at + 1 < end && (wire[at + 1] == 'H' || wire[at + 1] == 'R'))
-            wire.replace(at + 2, end - at - 2, end - at - 2, '#');
-        at = end + 2;
-    }
-    return wire;
-}
 // The handshake message of that many characters, and the sealed record of
 // an inner message (kind, code, text) of that many bytes: a flag byte and a
 // 16-byte tag more, in base64url without padding, as it travels masked.
@@ -216,24 +193,6 @@ public:
         const sockaddr_in where = Loopback(port);
         return Configured() && connect(handle, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0;
     }
-    // Serves once: listens on the port, then takes the first client that
-    // comes within the wait.
-    bool Listen(u_short port) {
-        listening = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        const sockaddr_in where = Loopback(port);
-        return bind(listening, reinterpret_cast<const sockaddr*>(&where), sizeof where) == 0 &&
-               listen(listening, 1) == 0;
-    }
-    bool Accept() {
-        fd_set knocked;
-        FD_ZERO(&knocked);
-        FD_SET(listening, &knocked);
-        timeval wait = {static_cast<long>(E2E_WAIT / 1000), 0};
-        if (select(0, &knocked, nullptr, nullptr, &wait) == 1) handle = accept(listening, nullptr, nullptr);
-        closesocket(listening);
-        listening = INVALID_SOCKET;
-        return handle != INVALID_SOCKET && Configured();
-    }
     bool Send(const std::string& bytes) {
         return send(handle, bytes.data(), static_cast<int>(bytes.size()), 0) == static_cast<int>(bytes.size());
     }
@@ -257,12 +216,10 @@ public:
         Close();
     }
     void Close() {
-        for (SOCKET* open : {&handle, &listening}) {
-            if (*open != INVALID_SOCKET) closesocket(*open);
-            *open = INVALID_SOCKET;
-        }
+        if (handle != INVALID_SOCKET) closesocket(handle);
+        handle = INVALID_SOCKET;
     }
-    SOCKET handle = INVALID_SOCKET, listening = INVALID_SOCKET;
+    SOCKET handle = INVALID_SOCKET;
 
 private:
     static sockaddr_in Loopback(u_short port) {

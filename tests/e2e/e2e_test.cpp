@@ -165,30 +165,6 @@ TEST(ServingCopyTest, ASilentPeerLeavesAfterTwentySecondsAndTheNextIsTaken) {
     EXPECT_EQ(next.Read(10), Hello("Alice"));
 }
 
-// Connected to a server of the original protocol: the copy's opening of
-// the handshake is one message such a server drops; once the server has
-// spoken, the conversation is plaintext both ways, byte for byte as before.
-TEST(ClientCopyTest, AnOldServerReadsPastTheOpeningAndTalksInTheClear) {
-    Program bob("Bob");
-    RawPeer old;
-    ASSERT_TRUE(bob.started() && old.Listen(PORT));
-    const size_t from = bob.lastHistory.size();
-    ASSERT_TRUE(bob.ConnectThroughDialog("127.0.0.1") && old.Accept());
-    EXPECT_EQ(old.Read(10), Hello("Bob"));
-    ASSERT_TRUE(old.Send(Hello("Old")));
-    EXPECT_EQ(Masked(old.Read(50)), Handshake(43));
-    ASSERT_TRUE(old.Send(ChatMessage("hi") + ControlMessage(8, "nods")));
-    const std::string shown = "*** You are connected to Old.\r\n" + NotEncrypted("Old") + "<Old> hi\r\n*Old nods.\r\n";
-    ASSERT_TRUE(bob.WaitForGain(from, shown)) << bob.Since(from);
-    ASSERT_TRUE(bob.Type("plain"));
-    EXPECT_EQ(old.Read(10), ChatMessage("plain"));
-    ASSERT_TRUE(bob.Type("/quit bye"));
-    bool closed = false;
-    EXPECT_EQ(old.Read(SIZE_MAX, &closed), Quit("bye"));
-    EXPECT_TRUE(closed);
-    EXPECT_TRUE(bob.WaitForGain(from, shown + "<Bob> plain\r\nDisconnected from server...\r\n")) << bob.Since(from);
-}
-
 // The texts of the process's received popup windows from the peer.
 std::multiset<std::string> PopupTexts(const Program& program, const std::string& peer) {
     std::multiset<std::string> texts;

@@ -150,11 +150,10 @@ TEST_F(InteropTest, NorrikSendOpensAPopupInWindowsAndSaysSoInItsStatus) {
               "2\nnorrik: the host name is 57 characters; it takes at most 49\nTry 'norrik --help'.\n");
 }
 
-// One connection through the relay (relay.py): what it does to it, what is
-// typed on either side, what the other side shows then, and what the
-// relay saw each side send, masked. The rows run in order between the same
-// two processes, which remember from one connection to the next whom they
-// met encrypted.
+// One connection through the relay (relay.py) a row: what it does, what is
+// typed and shown on each side, and what it saw each side send, masked. The
+// rows run in order between the same two processes, which remember whom
+// they met encrypted.
 struct Step {
     bool inWindows;  // typed in norrik.exe, shown by the terminal; or the other way
     std::string typed, shown;
@@ -199,8 +198,10 @@ TEST_F(InteropTest, ARelaySeesOnlySealedRecordsAndWhatItChangesIsCaught) {
          joined + "***Encrypted. Tux's key is known\r\n" + failed,
          Hello("Tux") + Handshake(43) + Handshake(86) + Record(1 + 14), Hello("Win") + Handshake(128), "server"},
     };
+    // The last connection is norrik send's, which seals too.
     std::string modes;
-    for (const RelayRow& row : rows) modes += (modes.empty() ? "" : ",") + std::string(row.mode);
+    for (const RelayRow& row : rows) modes += std::string(row.mode) + ",";
+    modes += "forward";
     ASSERT_TRUE(Shell("/usr/bin/python3 " NORRIK_RELAY_SCRIPT " " + folder + " " + modes + " >" + folder +
                       "/relay.log 2>&1 &"));
     for (DWORD start = GetTickCount(); Read("relay.pid").empty() && Read("relay.error").empty() && !Elapsed(start);)
@@ -235,8 +236,19 @@ TEST_F(InteropTest, ARelaySeesOnlySealedRecordsAndWhatItChangesIsCaught) {
     }
     // The relay read none of the words typed in the encrypted conversations,
     // and could read those of the one it made plaintext.
-    const std::string sealedSeen = Read("0.client") + Read("0.server") + Read("2.client") + Read("2.server");
-    for (const char* word : {"quiet", "sealed", "whispers", "hidden", "bye", "tampered"})
+    const size_t mark = windows.History().size();
+    ASSERT_TRUE(Shell("nsenter -t " + Read("relay.pid") + " -n " + program +
+                      " send --nick Anna 127.0.0.1 rendezvous lighthouse >" + folder + "/send.out 2>&1; echo $? >>" +
+                      folder + "/send.out"));
+    EXPECT_EQ(Read("send.out"), "0\n");
+    EXPECT_TRUE(windows.WaitForGain(mark, "*** You are connected to Anna.\r\n" + FirstContact("Anna") +
+                                              "<Anna> rendezvous lighthouse\r\n*** Anna has quit(Quit: Leaving)\r\n"))
+        << windows.Since(mark);
+    for (DWORD start = GetTickCount(); Read("3.closed").empty() && !Elapsed(start);) Sleep(20);
+    EXPECT_EQ(Masked(Read("3.client")), Hello("Anna") + Handshake(43) + Handshake(86) + Record(1 + 21) + Record(2 + 7));
+    const std::string sealedSeen =
+        Read("0.client") + Read("0.server") + Read("2.client") + Read("2.server") + Read("3.client") + Read("3.server");
+    for (const char* word : {"quiet", "sealed", "whispers", "hidden", "bye", "tampered", "rendezvous", "lighthouse"})
         EXPECT_EQ(sealedSeen.find(word), std::string::npos) << word;
     EXPECT_NE(Read("1.client").find("plain words"), std::string::npos);
 }

@@ -1,20 +1,15 @@
 #!/usr/bin/env python3
 """A relay on loopback between a client and a server that both use port 6374.
 
-Usage: relay.py FOLDER MODE[,MODE...]
-
-The server listens on the port in the caller's network namespace. The relay
-moves into a namespace of its own (it needs root), listens on 127.0.0.1:6374
-there for the client, which the caller starts in it (nsenter -t PID -n), and
-carries each connection across, one MODE a connection:
-  forward  every byte as it came;
-  strip    without the client's first handshake message ('H');
-  flip     with one character changed inside the client's first sealed
-           record ('R'), to another of the base64url alphabet.
-Per connection N it keeps what each side sent, as it came, in FOLDER/N.client
-and FOLDER/N.server, and in FOLDER/N.closed which side closed first. Once it
-listens it writes its process id to FOLDER/relay.pid; if it cannot, why to
-FOLDER/relay.error. Every wait is bounded: it ends within two minutes.
+Usage: relay.py FOLDER MODE[,MODE...]. The server listens in the caller's
+network namespace; the relay takes one of its own (as root), listens on
+127.0.0.1:6374 there for the client (started in it: nsenter -t PID -n) and
+carries one connection per MODE: forward; strip (without the client's first
+'H' message); flip (one base64url character of the client's first 'R'
+record changed). It keeps what each side sent in FOLDER/N.client and
+FOLDER/N.server, which side closed first in FOLDER/N.closed, its pid in
+FOLDER/relay.pid once it listens, or why not in FOLDER/relay.error. Every
+wait is bounded: it ends within two minutes.
 """
 import ctypes
 import os
@@ -31,9 +26,10 @@ folder, modes = sys.argv[1], sys.argv[2].split(",")
 
 
 def write(name, data):
-    with open(os.path.join(folder, name + ".part"), "wb") as file:
+    path = os.path.join(folder, name)
+    with open(path + ".part", "wb") as file:
         file.write(data)
-    os.rename(os.path.join(folder, name + ".part"), os.path.join(folder, name))
+    os.rename(path + ".part", path)
 
 
 def changed(message, mode, done):

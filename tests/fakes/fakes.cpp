@@ -152,15 +152,6 @@ std::string Control(uint8_t code, const std::string& text) {
     return message + std::string((WIRE_BLOCK - message.size() % WIRE_BLOCK) % WIRE_BLOCK, '\0');
 }
 
-std::string MaskHandshakes(std::string wire) {
-    const std::string start = std::string("\x02") + static_cast<char>(CTRL_HANDSHAKE);
-    for (size_t at = wire.find(start); at != std::string::npos; at = wire.find(start, at + 1)) {
-        const size_t end = std::min(wire.find("\x0C\x0D", at), wire.size());
-        std::fill(wire.begin() + static_cast<long>(at + 2), wire.begin() + static_cast<long>(end), '#');
-    }
-    return wire;
-}
-
 std::string Hex(const char* text) {
     std::string bytes;
     for (char* end = nullptr;; text = end) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/encrypted_layer.h"
 #include "net/connection_state.h"
 #include "seams/controls.h"
 #include "seams/settings_store.h"
@@ -84,9 +85,6 @@ void Connected();  // fresh fakes, connected to 127.0.0.1, settled as not encryp
 // A chat (code 0) or control message as it travels: terminated, padded to blocks.
 std::string Chat(const std::string& text);
 std::string Control(uint8_t code, const std::string& text);
-// The wire with the text of each handshake message (random keys) as that
-// many '#'.
-std::string MaskHandshakes(std::string wire);
 std::string Hex(const char* text);  // "01 68 69" as bytes
 
 // Toolbar buttons (C D S X P H, '-' when off), then "; id text" for each

@@ -1,8 +1,7 @@
 #pragma once
-// A peer that speaks the encrypted layer from its written description
-// (docs/protocol.md), for the tests and the benchmark: its own prologue, its
-// own records and base64url, on the Noise objects and libsodium. It deals
-// in the texts of the 'H' and 'R' messages; the caller frames them.
+// A peer of the encrypted layer built from docs/protocol.md alone, for the
+// tests and the benchmark: the texts of its 'H' and 'R' messages, which the
+// caller frames.
 #include <sodium.h>
 
 #include <cstdint>

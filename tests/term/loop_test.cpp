@@ -11,13 +11,13 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "fakes/encrypted_layer.h"
 #include "term/send_mode.h"
 #include "term/state.h"
 #include "net/connection.h"
@@ -41,23 +41,8 @@ std::string Control(uint8_t code, const std::string& text) {
 std::string Chat(const std::string& text) { return Control(0, text); }
 const std::string OUR_HELLO = Control(CTRL_HELLO, "YourNickName");
 const std::string LEAVING = Control(CTRL_QUIT, "Leaving");
-// The opening of the encrypted layer, which a peer of the original protocol
-// ignores: its text is random, so Masked() hides it.
+// The opening that a peer of the original protocol ignores, masked.
 const std::string OPENING = Control(CTRL_HANDSHAKE, std::string(43, '#'));
-
-// The wire with the text of each handshake message masked, as far as it is
-// base64url: a byte outside that alphabet stays, and shows.
-std::string Masked(std::string wire) {
-    const std::string start = Control(CTRL_HANDSHAKE, "").substr(0, 2);
-    for (size_t at = wire.find(start); at != std::string::npos; at = wire.find(start, at + 1)) {
-        for (size_t i = at + 2; i < wire.size() && (std::isalnum(static_cast<unsigned char>(wire[i])) ||
-                                                    wire[i] == '-' || wire[i] == '_');
-             ++i) {
-            wire[i] = '#';
-        }
-    }
-    return wire;
-}
 
 // Runs the loop until done() holds; false after ms.
 template <typename Done>
@@ -137,7 +122,7 @@ struct PeerRow {
 // A peer of the original protocol that speaks settles the conversation as
 // plaintext at once; one that closes first settles nothing.
 const std::string ANNA = Control(CTRL_HELLO, "Anna"), CONNECTED = "*** You are connected to Anna.\r\n",
-                  GREETED = CONNECTED + "***Not encrypted: Anna's program does not support encryption\r\n";
+                  GREETED = CONNECTED + NotEncrypted("Anna");
 const PeerRow PEER_ROWS[] = {
     {1, ANNA + Chat("hi there"), false, GREETED + "<Anna> hi there\r\n"},
     {3, ANNA + Control(CTRL_ACTION, "waves"), false, GREETED + "*Anna waves.\r\n"},
@@ -260,13 +245,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, TermConnect,
                          ::testing::Values(C{"127.0.0.1", REFUSED}, C{"localhost", REFUSED},
                                            C{"nosuchhost.invalid", "***Error: Unable to resolve address!\r\n"}));
 
-// A peer of the original protocol. Greets: it greets and says a line at
-// once, which settles the conversation as plaintext; Waits greets and says
-// nothing, so that the negotiation's deadline settles it. ClosesUnreadAtTheEnd
-// waits for our end to close first; Busy never accepts, as a copy that has
-// a peer already; Silent accepts and reads but never greets, so that even
-// the quit waits for an outcome that never comes; StaysOpen greets and
-// reads but never closes.
+// A peer of the original protocol. Greets: greets and says a line, which
+// settles plaintext at once; Waits: greets only, the deadline settles it;
+// ClosesUnreadAtTheEnd waits for our end to close first; Busy never accepts;
+// Silent reads but never greets, so even the quit waits for an outcome;
+// StaysOpen greets and reads but never closes.
 enum class Peer { None, Greets, Waits, ClosesAtOnce, ClosesUnreadAtTheEnd, Busy, Silent, StaysOpen };
 const std::string UNREAD = "127.0.0.1:6374 closed the connection before the message was delivered";
 const std::string SILENT = "127.0.0.1:6374 did not answer: busy, or not Norrik";

@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
 """The terminal program's screen in a real terminal (tmux), with a raw peer
 of the test's own on 127.0.0.1: what the screen shows and what goes on the
-wire. With --relay: norrik send to the program as the server, through a
-relay that keeps what passes. Usage: screen_test.py NORRIK [--relay]. Every
-wait is bounded."""
-import ctypes
+wire. Usage: screen_test.py NORRIK. Every wait is bounded."""
 import os
-import pickle
 import re
 import pty
 import select
@@ -90,151 +86,16 @@ def leaves_when_the_terminal_goes():
     assert usage.ru_utime + usage.ru_stime < 1.0, "it spun: %.2f s of CPU" % (usage.ru_utime + usage.ru_stime)
 
 
-def home_with(settings_text):
-    home = tempfile.mkdtemp()
-    os.makedirs(home + "/.config/norrik")
-    with open(home + "/.config/norrik/settings.ini", "w") as settings:
-        settings.write(settings_text)
-    return home
-
-
-def start_server(home, width):
-    tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", str(width), "-y", "24",
-         "env HOME=%s TERM=xterm-256color LC_ALL=C.UTF-8 %s --server" % (home, NORRIK))
-
-
-def own_network():
-    """This process gets a network namespace of its own, with its loopback
-    up; sockets made before keep theirs. Without root it takes a user
-    namespace too, in which it keeps its own ids."""
-    libc = ctypes.CDLL(None, use_errno=True)
-    ids = os.getuid(), os.getgid()
-    if libc.unshare(0x40000000 | (0 if ids[0] == 0 else 0x10000000)) != 0:
-        raise OSError(ctypes.get_errno(), "unshare")
-    if ids[0] != 0:
-        for name, text in (("setgroups", "deny"), ("uid_map", "%d %d 1" % (ids[0], ids[0])),
-                           ("gid_map", "%d %d 1" % (ids[1], ids[1]))):
-            with open("/proc/self/" + name, "w") as mapping:
-                mapping.write(text)
-    subprocess.run(["ip", "link", "set", "lo", "up"], check=True, timeout=WAIT)
-
-
-def relay(one, other):
-    """Passes bytes both ways until both ends have closed; what each sent."""
-    kept = {one: b"", other: b""}
-    open_ends, end = [one, other], time.time() + 2 * WAIT
-    while open_ends and time.time() < end:
-        for ready in select.select(open_ends, [], [], 0.1)[0]:
-            data = ready.recv(4096)
-            to = other if ready is one else one
-            kept[ready] += data
-            if data:
-                to.sendall(data)
-            else:
-                open_ends.remove(ready)
-                to.shutdown(socket.SHUT_WR)
-    return kept[one], kept[other]
-
-
-def relayed_send(text):
-    """norrik send TEXT, run where a relay listens on the chat port, which
-    the server holds here: the relay and the send get a network namespace of
-    their own, and the relay's way to the server is a socket made before.
-    Gives the send's status and error output, what went to the server and
-    what came back; None where no namespace can be made."""
-    upstream = socket.socket()
-    results, written = os.pipe()
-    child = os.fork()
-    if child == 0:
-        outcome = None
-        try:
-            own_network()
-        except (OSError, subprocess.SubprocessError) as error:
-            print("skipped: no network namespace of its own here: %s" % error)
-        else:
-            try:
-                listener = socket.create_server(("127.0.0.1", 6374))
-                listener.settimeout(WAIT)
-                sender = subprocess.Popen([NORRIK, "send", "--nick", "Anna", "127.0.0.1", text],
-                                          stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                          env=dict(UTF8, HOME=home_with("")))
-                down = listener.accept()[0]
-                upstream.connect(("127.0.0.1", 6374))
-                sent, answered = relay(down, upstream)
-                outcome = (sender.wait(timeout=WAIT), sender.stderr.read(), sent, answered)
-            except Exception as error:
-                outcome = "the relay failed: %r" % error
-        finally:
-            os.write(written, pickle.dumps(outcome))
-            os._exit(0)
-    os.close(written)
-    data, block, end = b"", b"-", time.time() + 4 * WAIT
-    while block and time.time() < end:
-        if select.select([results], [], [], 0.1)[0]:
-            block = os.read(results, 65536)
-            data += block
-    if block:
-        os.kill(child, 9)
-    os.waitpid(child, 0)
-    assert data, "the relay gave no outcome"
-    outcome = pickle.loads(data)
-    assert not isinstance(outcome, str), outcome
-    return outcome
-
-
-def shape(data):
-    """The messages in data: a handshake message or a record as its code
-    and its length, when its text is base64url; any other whole."""
-    shapes = []
-    for part in data.split(b"\x0c\x0d"):
-        part = part.lstrip(b"\0")
-        if re.fullmatch(rb"\x02[HR][A-Za-z0-9_-]+", part):
-            shapes.append("%s%d" % (chr(part[1]), len(part) - 2))
-        elif part:
-            shapes.append(part)
-    return shapes
-
-
-def sends_encrypted_through_a_relay():
-    """norrik send to the program as the server, through a relay: the relay
-    sees the greetings, the handshake and two records, and none of the
-    words; the server shows the line and that it came encrypted."""
-    start_server(home_with("Nickname=Tux\nTimestamps=0\n"), 120)
-    try:
-        wait_for("***Your IP number is: ")
-        words = ["rendezvous", "lighthouse"]
-        outcome = relayed_send(" ".join(words))
-        if outcome is None:
-            return 77
-        status, errors, sent, answered = outcome
-        assert (status, errors) == (0, b""), outcome
-        # A chat line and the quit, each one record: flag, kind (and code),
-        # text and tag, in base64url.
-        assert shape(sent) == [b"\x02\x20Anna", "H43", "H86", "R52", "R35"], shape(sent)
-        assert shape(answered) == [b"\x02\x20Tux", "H128"], shape(answered)
-        for word in words:
-            assert word.encode() not in sent + answered, word
-        shown = wait_for("*** Anna has quit(Quit: Leaving)")
-        lines = [line.rstrip() for line in shown.splitlines()]
-        start = lines.index("*** You are connected to Anna.")
-        assert lines[start:start + 4] == [
-            "*** You are connected to Anna.",
-            "***Encrypted. First conversation with this key of Anna: compare /verify codes to be sure",
-            "<Anna> rendezvous lighthouse", "*** Anna has quit(Quit: Leaving)"], lines
-    finally:
-        tmux("kill-server")
-    print("relay test passed")
-    return 0
-
-
 def main():
     if subprocess.run(["sh", "-c", "command -v tmux"], capture_output=True).returncode != 0:
         print("skipped: tmux is not installed")
         return 77
-    if sys.argv[2:] == ["--relay"]:
-        return sends_encrypted_through_a_relay()
-    home = home_with("Nickname=Tux\n")
-    start_server(home, 80)
+    home = tempfile.mkdtemp()
+    os.makedirs(home + "/.config/norrik")
+    with open(home + "/.config/norrik/settings.ini", "w") as settings:
+        settings.write("Nickname=Tux\n")
+    tmux("-f", "/dev/null", "new-session", "-d", "-s", "t", "-x", "80", "-y", "24",
+         "env HOME=%s TERM=xterm-256color LC_ALL=C.UTF-8 %s --server" % (home, NORRIK))
     try:
         # The platform's own words: no WinSock.
         shown = wait_for("***Your IP number is: ")

@@ -25,9 +25,6 @@ const std::string NOT_BOUND = "Could not bind listening socket!\r\n";
 const std::string NO_GREETING = "***No greeting within 20 seconds; connection closed\r\n";
 // The client's opening of the handshake: an ephemeral key, 43 characters.
 const std::string OPENING = Control(CTRL_HANDSHAKE, std::string(43, '#'));
-std::string NotEncrypted(const std::string& name) {
-    return "***Not encrypted: " + name + "'s program does not support encryption\r\n";
-}
 const std::string LONG_NAME = "a-host-name-of-49-characters-for-the-dialogs-text";  // 49
 
 const std::string IDLE = "none; winsock";
@@ -109,7 +106,7 @@ void Step(const std::string& verb, const std::string& text, bool deliver = true)
 }
 
 const std::string CLIENT = "init, connect 127.0.0.1, fd-connect 0";
-// A server of the original protocol that speaks first, in the clear.
+// A server of the original protocol, speaking first.
 const std::string CLIENT_LEGACY = CLIENT + ", says hi";
 
 struct Scenario {
@@ -289,7 +286,7 @@ TEST(ConnectionTest, Scenarios) {
         SCOPED_TRACE(scenario.name);
         RunSteps(scenario.steps);
         EXPECT_EQ(fake.history, scenario.history);
-        EXPECT_EQ(MaskHandshakes(fake.wire), scenario.wire);
+        EXPECT_EQ(Masked(fake.wire), scenario.wire);
         EXPECT_EQ(State(), scenario.state);
         EXPECT_EQ(Controls(), scenario.controls);
     }
