@@ -71,9 +71,8 @@ inline std::string ControlMessage(char code, const std::string& text) { return P
 inline std::string Hello(const std::string& name) { return ControlMessage('\x20', name); }
 inline std::string Quit(const std::string& reason) { return ControlMessage('\x40', reason); }
 
-// The handshake message of that many characters, and the sealed record of
-// an inner message (kind, code, text) of that many bytes: a flag byte and a
-// 16-byte tag more, in base64url without padding, as it travels masked.
+// Masked: a handshake message of that many characters; the record of a
+// message (kind, code, text) of that many bytes, with its flag and tag.
 inline std::string Handshake(size_t characters) { return ControlMessage('H', std::string(characters, '#')); }
 inline std::string Record(size_t inner) {
     return ControlMessage('R', std::string(((1 + inner + 16) * 4 + 2) / 3, '#'));

@@ -1,8 +1,6 @@
 #pragma once
-// What every test layer expects of the encrypted layer: two of its history
-// lines, and the wire with the text of every handshake ('H') and sealed
-// record ('R') message turned into '#', byte for byte in place: their bytes
-// are random, their lengths and every other byte are not.
+// What every test layer expects of the encrypted layer: two history lines,
+// and the wire with the random text of each 'H' and 'R' message as '#'.
 #include <string>
 
 inline std::string FirstContact(const std::string& name) {

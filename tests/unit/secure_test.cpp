@@ -1,6 +1,5 @@
-// The encrypted layer against a peer of the test's own that speaks it from
-// the written description: its own prologue, its own records, its own
-// keys. Exact lines for every outcome, and what a hostile peer gets.
+// The encrypted layer against a peer built from its description: exact
+// lines for every outcome, and what a hostile peer gets.
 #include <gtest/gtest.h>
 #include <sodium.h>
 
