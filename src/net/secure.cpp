@@ -138,6 +138,14 @@ bool Encode(const uint8_t* bytes, size_t length, char* text, size_t size) {
     return true;
 }
 
+// Decodes a peer's base64url text into bytes (size at most); false for one
+// too long for a message, not canonical, or not fitting.
+bool Decode(const char* text, uint8_t* bytes, size_t size, size_t& length) {
+    const size_t textLength = strnlen(text, WIRE_TEXT_MAX + 1);
+    return textLength <= WIRE_TEXT_MAX && sodium_base642bin(bytes, size, text, textLength, nullptr, &length, nullptr,
+                                                            sodium_base64_VARIANT_URLSAFE_NO_PADDING) == 0;
+}
+
 // The next part of the message being sealed, as one record.
 bool SealNextPart() {
     const size_t left = channel.outgoingLength - channel.outgoingSent;
@@ -311,11 +319,7 @@ bool WriteHandshake() {
 bool ReadHandshake(const char* text) {
     uint8_t message[HANDSHAKE_MESSAGE_MAX];
     size_t length = 0;
-    if (strnlen(text, WIRE_TEXT_MAX + 1) > WIRE_TEXT_MAX) return false;
-    if (sodium_base642bin(message, sizeof message, text, std::strlen(text), nullptr, &length, nullptr,
-                          sodium_base64_VARIANT_URLSAFE_NO_PADDING) != 0) {
-        return false;
-    }
+    if (!Decode(text, message, sizeof message, length)) return false;
     // Payloads are for later versions: read, and not used.
     uint8_t payload[HANDSHAKE_MESSAGE_MAX];
     size_t payloadLength = 0;
@@ -351,10 +355,7 @@ void OnRecord(const char* text) {
     size_t sealedLength = 0;
     uint8_t plain[RECORD_PLAIN_MAX];
     size_t plainLength = 0;
-    if (strnlen(text, WIRE_TEXT_MAX + 1) > WIRE_TEXT_MAX ||
-        sodium_base642bin(sealed, sizeof sealed, text, std::strlen(text), nullptr, &sealedLength, nullptr,
-                          sodium_base64_VARIANT_URLSAFE_NO_PADDING) != 0 ||
-        !channel.receive.Open(sealed, sealedLength, plain, sizeof plain, plainLength) || plainLength == 0 ||
+    if (!Decode(text, sealed, sizeof sealed, sealedLength) || !channel.receive.Open(sealed, sealedLength, plain, sizeof plain, plainLength) || plainLength == 0 ||
         (plain[0] != RECORD_LAST && plain[0] != RECORD_MORE) ||
         plainLength - 1 > sizeof channel.incoming - channel.incomingLength) {
         sodium_memzero(plain, sizeof plain);
