@@ -1,13 +1,11 @@
 // The alerts' timer, the connection manager's greeting timer, the title
-// bar, speaker and wave player, forwarded as they are. This file must not
-// see the settings record: mmsystem.h defines PlaySound as a macro, which
-// would rename the field of the same name.
+// bar, speaker and wave player, forwarded as they are.
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <atomic>
 
 #include "win32/main_window.h"
+#include "win32/on_demand.h"
 #include "net/alerts.h"
 #include "net/connection.h"
 #include "seams/alerts.h"
@@ -67,6 +65,6 @@ void SoundTone(unsigned frequency, unsigned duration) {
     CloseHandle(thread);
 }
 
-void PlayWaveFile(const char* path) { sndPlaySoundA(path, SND_ASYNC); }
+void PlayWaveFile(const char* path) { PlayWaveAsync(path); }
 
 uint32_t MillisecondsNow() { return GetTickCount(); }

@@ -2,7 +2,6 @@
 // maps to the core's Command, and the windows and dialogs those commands
 // open are shown here.
 #include <windows.h>
-#include <shellapi.h>
 
 #include "app/commands.h"
 #include "app/toolbar_rules.h"
@@ -11,6 +10,7 @@
 #include "seams/shell.h"
 #include "win32/connect_dialog.h"
 #include "win32/main_window.h"
+#include "win32/on_demand.h"
 #include "win32/options.h"
 #include "win32/shell_parts.h"
 
@@ -54,7 +54,7 @@ Command CommandFor(int id) {
 }
 
 void OpenWithShell(const char* target) {
-    ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWDEFAULT);
+    OpenWithShellHandler(target);
 }
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {

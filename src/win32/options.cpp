@@ -1,11 +1,11 @@
 #include "win32/options.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <string>
 
 #include "win32/main_window.h"
+#include "win32/on_demand.h"
 #include "res/resource.h"
 #include "settings/options_page.h"
 #include "settings/settings.h"
@@ -72,7 +72,7 @@ void BrowseForSound(HWND page) {
     dialog.nMaxFile = BROWSE_PATH_SIZE;
     dialog.lpstrTitle = "Browse for .wav file(Norrik)";
     dialog.Flags = OFN_FILEMUSTEXIST;
-    if (GetOpenFileNameA(&dialog)) SetDlgItemTextA(page, IDC_SOUNDPATH, path);
+    if (AskForFileToOpen(&dialog)) SetDlgItemTextA(page, IDC_SOUNDPATH, path);
 }
 
 INT_PTR CALLBACK OptionsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,11 +1,11 @@
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstring>
 
 #include "win32/private_messages.h"
 #include "app/tray_rules.h"
 #include "win32/main_window.h"
+#include "win32/on_demand.h"
 #include "win32/shell_parts.h"
 #include "app/window_rules.h"
 #include "common/text.h"
@@ -38,7 +38,7 @@ bool AddTrayIcon() {
     // The notification area draws at the desktop's DPI.
     shell.trayIcon.hIcon = IconAt(IDI_MAIN, ScaledForDpi(SMALL_ICON_SIZE, DpiOf(nullptr)));
     CopyText(shell.trayIcon.szTip, TrayTip(CurrentConnection().privacy));
-    return Shell_NotifyIconA(NIM_ADD, &shell.trayIcon) != FALSE;
+    return NotifyIcon(NIM_ADD, &shell.trayIcon) != FALSE;
 }
 
 void ShowTrayTip(const char* tip) {
@@ -47,10 +47,10 @@ void ShowTrayTip(const char* tip) {
     CopyText(shell.trayIcon.szTip, tip);
     NOTIFYICONDATAA change = shell.trayIcon;
     change.uFlags = NIF_TIP;
-    Shell_NotifyIconA(NIM_MODIFY, &change);
+    NotifyIcon(NIM_MODIFY, &change);
 }
 
-void RemoveTrayIcon() { Shell_NotifyIconA(NIM_DELETE, &shell.trayIcon); }
+void RemoveTrayIcon() { NotifyIcon(NIM_DELETE, &shell.trayIcon); }
 
 void OnTrayNotify(LPARAM mouseMessage) {
     switch (ActionForTrayMessage(static_cast<uint32_t>(mouseMessage), IsWindowVisible(shell.mainWindow) != FALSE)) {

@@ -11,6 +11,8 @@
 #include <thread>
 
 #include "e2e/e2e_support.h"
+// After windows.h, which it needs and does not include.
+#include <tlhelp32.h>
 
 namespace {
 
@@ -206,6 +208,34 @@ TEST(PopupFloodTest, ABurstLeavesTwentyWindowsTheRestAsLinesAndTheUserIsAnswered
     ASSERT_TRUE(peer.Send(ControlMessage('\x10', "after")));
     EXPECT_EQ(TextOf(GetDlgItem(alice.WaitForDialog("Popup message from Burst"), IDC_POPUP_TEXT)), "after");
     EXPECT_EQ(alice.History().substr(mark), lines + "<Alice> still here\r\n");
+}
+
+// The file names, in lower case, of the modules the process has loaded.
+std::set<std::string> LoadedModules(DWORD processId) {
+    std::set<std::string> names;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module)) {
+        names.insert(CharLowerA(module.szModule));
+    }
+    CloseHandle(snapshot);
+    return names;
+}
+
+// The file dialog's library (under Wine it brings the printing system) and
+// the sound's are loaded when first used, not at start.
+TEST(StartUpTest, LoadsTheFileDialogAndSoundLibrariesOnlyWhenUsed) {
+    Program alice("Alice");
+    RawPeer peer;
+    ASSERT_TRUE(ServeAndJoin(alice, "Alice", peer, "Pop")) << alice.lastHistory;
+    const std::set<std::string> started = LoadedModules(alice.process.dwProcessId);
+    EXPECT_EQ(started.count("shell32.dll"), 1u) << "the tray icon is there";
+    EXPECT_EQ(started.count("comdlg32.dll"), 0u);
+    EXPECT_EQ(started.count("winmm.dll"), 0u);
+    ASSERT_TRUE(peer.Send(ControlMessage('\x10', "ding")));
+    ASSERT_TRUE(alice.WaitForDialog("Popup message from Pop"));
+    EXPECT_EQ(LoadedModules(alice.process.dwProcessId).count("winmm.dll"), 1u) << "the popup's sound played";
 }
 
 std::string Wave(long n) { return "wave " + std::to_string(n) + std::string(40, '~'); }
