@@ -168,6 +168,17 @@ def main():
     table(["Figure", "norrik", "empty window", "ratio"],
           [(label, shown(f(mine)), shown(f(base)) if base else "-", ratio(f(mine), f(base)) if base else "-")
            for label, mine, base in PROCESS if f(mine) is not None])
+    if f("before.startup.median") is not None:
+        print()
+        print("An earlier norrik.exe (NORRIK_BENCH_BEFORE) started in turn with this one and the empty window;"
+              " ratios to the empty window")
+        print()
+        rows = []
+        for label, mine, base in PROCESS[:4]:
+            earlier = f(mine.replace("norrik.", "before.", 1))
+            rows.append((label, shown(earlier), shown(f(mine)), shown(f(base)), ratio(earlier, f(base)),
+                         ratio(f(mine), f(base))))
+        table(["Figure", "before", "after", "empty window", "before", "after"], rows)
     if f("norrik.fill.first") is not None or f("history.fill.first") is not None:
         print()
         print("3,500 messages of 500 bytes in one burst to a shown window, beside the history window program;"

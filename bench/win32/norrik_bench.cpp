@@ -29,7 +29,7 @@
 namespace {
 
 const char* const MAIN_CLASS = "Norrik Version 1.9";
-constexpr int STARTUP_RUNS = 10;         // after one that is not counted
+constexpr int STARTUP_RUNS = 20;         // after one that is not counted
 constexpr int SHORT_LINES = 200;
 constexpr int LONG_LINES = 100;
 constexpr int TYPED_BATCHES = 3;
@@ -124,31 +124,37 @@ double CpuMs(HANDLE process) {
     return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;  // 100 ns units
 }
 
-void MeasureStartup() {
-    const std::string norrik = BesideMe("norrik.exe");
-    const std::string empty = BesideMe("empty_window.exe");
-    std::vector<double> norrikTimes, emptyTimes;
-    for (int run = 0; run <= STARTUP_RUNS; ++run) {
-        PROCESS_INFORMATION started = {};
-        HWND window = nullptr;
-        double ms = TimeToWindow(norrik, MAIN_CLASS, &started, &window);
-        if (run > 0 && ms >= 0) norrikTimes.push_back(ms);
-        if (run == STARTUP_RUNS && ms >= 0) {
-            Sleep(1000);
-            MemoryFigures("norrik.started.memory", started.hProcess);
-        }
-        EndProcess(started, window);
+// One start of the program at path: its time to the window shown, and on
+// the last run its memory a second later.
+void TimeOneStart(const std::string& path, const char* className, const char* name, bool counted, bool last,
+                  std::vector<double>* times) {
+    PROCESS_INFORMATION started = {};
+    HWND window = nullptr;
+    const double ms = TimeToWindow(path, className, &started, &window);
+    if (counted && ms >= 0) times->push_back(ms);
+    if (last && ms >= 0) {
+        Sleep(1000);
+        MemoryFigures((std::string(name) + ".started.memory").c_str(), started.hProcess);
+    }
+    EndProcess(started, window);
+}
 
-        ms = TimeToWindow(empty, EMPTY_WINDOW_CLASS, &started, &window);
-        if (run > 0 && ms >= 0) emptyTimes.push_back(ms);
-        if (run == STARTUP_RUNS && ms >= 0) {
-            Sleep(1000);
-            MemoryFigures("empty.started.memory", started.hProcess);
-        }
-        EndProcess(started, window);
+// An earlier norrik.exe copied beside as norrik_before.exe (scripts/bench
+// does that for NORRIK_BENCH_BEFORE) takes its turn in the same runs, so
+// that before and after are measured side by side.
+void MeasureStartup() {
+    const std::string before = BesideMe("norrik_before.exe");
+    const bool withBefore = GetFileAttributesA(before.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::vector<double> norrikTimes, emptyTimes, beforeTimes;
+    for (int run = 0; run <= STARTUP_RUNS; ++run) {
+        const bool counted = run > 0, last = run == STARTUP_RUNS;
+        TimeOneStart(BesideMe("norrik.exe"), MAIN_CLASS, "norrik", counted, last, &norrikTimes);
+        TimeOneStart(BesideMe("empty_window.exe"), EMPTY_WINDOW_CLASS, "empty", counted, last, &emptyTimes);
+        if (withBefore) TimeOneStart(before, MAIN_CLASS, "before", counted, last, &beforeTimes);
     }
     LatencyFigures("norrik.startup", norrikTimes, STARTUP_RUNS);
     LatencyFigures("empty.startup", emptyTimes, STARTUP_RUNS);
+    if (withBefore) LatencyFigures("before.startup", beforeTimes, STARTUP_RUNS);
 }
 
 // ------------------------------------------------------------- two copies

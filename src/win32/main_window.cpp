@@ -165,6 +165,10 @@ void InitMainWindow(HWND window) {
         CheckMenuItem(GetMenu(window), IDM_SHOW_TOOLBAR, MF_BYCOMMAND | MF_CHECKED);
     }
 
+    // Handed to the pane while the window is still hidden, the start-up
+    // lines cost no repaint of its scroll bar.
+    FlushHistoryPane();
+
     // Adding the tray icon takes tens of milliseconds under Wine. Only a
     // window that may start hidden waits for it; any other is shown, set up
     // and drawn first.
@@ -217,11 +221,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 bool StartMainWindow(HINSTANCE instance, int* exitCode) {
     shell.appInstance = instance;
 
+    // Where the window will open is not known yet: it is sized for the
+    // desktop's DPI, and a display of another scale sends WM_DPICHANGED.
+    const int dpi = DpiOf(nullptr);
     WNDCLASSA windowClass = {};
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    // The very icon the window is given next, read from the resources once.
+    windowClass.hIcon = IconAt(IDI_MAIN, ScaledForDpi(LARGE_ICON_SIZE, dpi));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = MAIN_WINDOW_CLASS;
@@ -231,9 +239,6 @@ bool StartMainWindow(HINSTANCE instance, int* exitCode) {
         return false;
     }
 
-    // Where the window will open is not known yet: it is sized for the
-    // desktop's DPI, and a display of another scale sends WM_DPICHANGED.
-    const int dpi = DpiOf(nullptr);
     shell.mainWindow = CreateWindowExA(0, MAIN_WINDOW_CLASS, MAIN_WINDOW_CLASS, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                  CW_USEDEFAULT, ScaledForDpi(MAIN_WINDOW_WIDTH, dpi),
                                  ScaledForDpi(MAIN_WINDOW_HEIGHT, dpi), nullptr,
