@@ -53,10 +53,6 @@ Command CommandFor(int id) {
     }
 }
 
-void OpenWithShell(const char* target) {
-    OpenWithShellHandler(target);
-}
-
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_COMMAND) return FALSE;
     switch (LOWORD(wParam)) {

@@ -36,7 +36,7 @@ BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* icon) {
     return call ? call(message, icon) : FALSE;
 }
 
-void OpenWithShellHandler(const char* target) {
+void OpenWithShell(const char* target) {
     static const auto call = Entry<decltype(&ShellExecuteA)>("shell32.dll", "ShellExecuteA");
     if (call) call(nullptr, "open", target, nullptr, nullptr, SW_SHOWDEFAULT);
 }

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* icon);
-void OpenWithShellHandler(const char* target);
+// The web page, the mail address or the help file, opened as Explorer would.
+void OpenWithShell(const char* target);
 BOOL AskForFileToOpen(OPENFILENAMEA* dialog);
 void PlayWaveAsync(const char* path);
