@@ -1,11 +1,11 @@
 // The alerts' timer, the connection manager's greeting timer, the title
-// bar, speaker and wave player, forwarded as they are.
+// bar and the speaker, forwarded as they are (the wave player is with the
+// other calls into libraries loaded on first use, in on_demand.cpp).
 #include <windows.h>
 
 #include <atomic>
 
 #include "win32/main_window.h"
-#include "win32/on_demand.h"
 #include "net/alerts.h"
 #include "net/connection.h"
 #include "seams/alerts.h"
@@ -64,7 +64,5 @@ void SoundTone(unsigned frequency, unsigned duration) {
     }
     CloseHandle(thread);
 }
-
-void PlayWaveFile(const char* path) { PlayWaveAsync(path); }
 
 uint32_t MillisecondsNow() { return GetTickCount(); }

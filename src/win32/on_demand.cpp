@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "seams/alerts.h"
+
 namespace {
 
 // By its full path in the system folder, so that a file of the same name
@@ -46,7 +48,7 @@ BOOL AskForFileToOpen(OPENFILENAMEA* dialog) {
     return call ? call(dialog) : FALSE;
 }
 
-void PlayWaveAsync(const char* path) {
+void PlayWaveFile(const char* path) {
     static const auto call = Entry<decltype(&sndPlaySoundA)>("winmm.dll", "sndPlaySoundA");
     if (call) call(path, SND_ASYNC);
 }
