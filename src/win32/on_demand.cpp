@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "common/text.h"
 #include "seams/alerts.h"
 
 namespace {
@@ -16,10 +17,10 @@ namespace {
 HMODULE SystemLibrary(const char* name) {
     char path[MAX_PATH];
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    const size_t nameLength = std::strlen(name);
-    if (length == 0 || length + 1 + nameLength >= MAX_PATH) return nullptr;
-    path[length] = '\\';
-    std::memcpy(path + length + 1, name, nameLength + 1);
+    // A path cut to fit would name another file: then none is loaded.
+    if (length == 0 || length + 1 + std::strlen(name) >= MAX_PATH) return nullptr;
+    AppendText(path, "\\");
+    AppendText(path, name);
     return LoadLibraryA(path);
 }
 
